@@ -1,0 +1,4 @@
+// The one remote player table.
+#include "net/remote_players.h"
+
+RemotePlayerTable remotePlayers;

@@ -1,0 +1,11 @@
+// WinSock 2.2.
+#include <winsock2.h>
+
+#include "net/socket_layer.h"
+
+bool startSocketLayer() {
+    WSADATA data;
+    return WSAStartup(MAKEWORD(2, 2), &data) == 0;
+}
+
+void stopSocketLayer() { WSACleanup(); }

@@ -1,0 +1,74 @@
+// Every WebGPU object of the client and the surface's size, in one record that lives for the whole
+// process. Created once at start-up; nothing in it is ever released.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+
+#include "render/webgpu_api.h"
+
+struct SDL_Window;
+
+struct GpuContext {
+    WGPUInstance instance;
+    WGPUSurface surface;  // null when running headless (tests on Dawn's Null backend)
+    WGPUAdapter adapter;
+    WGPUDevice device;
+    WGPUQueue queue;
+    WGPUTextureFormat surfaceFormat;
+    int32_t surfaceWidth = 1;
+    int32_t surfaceHeight = 1;
+    WGPUTexture depthTexture;
+    WGPUTextureView depthView;
+    WGPURenderPipeline flatPipeline;
+    WGPURenderPipeline floorPipeline;
+    WGPURenderPipeline uiPipeline;
+    WGPUBuffer sceneVertexBuffer;
+    WGPUBuffer uiVertexBuffer;
+    WGPUBuffer sceneUniformBuffer;
+    WGPUBuffer screenUniformBuffer;
+    WGPUBindGroup flatBindGroup;
+    WGPUBindGroup uiBindGroup;
+    WGPUBindGroup floorBindGroup;
+    float eyePosition[4];  // the fourth value stays 0
+};
+
+extern GpuContext gpu;
+
+constexpr uint64_t SceneUniformBytes = 80;
+constexpr uint64_t ScreenUniformBytes = 16;
+
+// Brings up WebGPU for the window: instance, surface, adapter, device, surface format, depth target,
+// the three pipelines and the four buffers. False at the first failure.
+bool startGpu(SDL_Window* window);
+
+// The same without a window, on Dawn's Null backend, rendering into an offscreen target of
+// width x height: for tests that validate shaders, pipelines and frames with no display.
+bool startGpuHeadless(int width, int height);
+
+// Clamps the size to at least 1 x 1, reconfigures the surface and replaces the depth target.
+void configureSurface(int32_t width, int32_t height);
+
+// The preferred surface format among those a surface offers: the first BGRA8Unorm or RGBA8Unorm
+// listed, else the first listed, else BGRA8Unorm.
+WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t count);
+
+// Callbacks of the adapter and device requests, and of the device's uncaptured errors.
+void onRequestDone(uint32_t status, void* handle, WGPUStringView message, void* userdata1, void* userdata2);
+void onUncapturedError(const WGPUDevice* device, WGPUErrorType type, WGPUStringView message, void* userdata1,
+                       void* userdata2);
+
+// Writes "wgpu: " and the message's bytes (up to its NUL when its length is WGPU_STRLEN) as one
+// line, and flushes, so that a crash right after still leaves the line in the log.
+void writeGpuErrorLine(FILE* out, WGPUStringView message);
+
+// The offscreen colour target of a headless start (null otherwise).
+WGPUTexture headlessTarget();
+
+// Bind group 0 of a pipeline's automatic layout, and its three kinds of entry.
+WGPUBindGroup createBindGroup(WGPURenderPipeline pipeline, const WGPUBindGroupEntry* entries, size_t count);
+WGPUBindGroupEntry bufferBinding(uint32_t binding, WGPUBuffer buffer, uint64_t size);
+WGPUBindGroupEntry textureBinding(uint32_t binding, WGPUTextureView view);
+WGPUBindGroupEntry samplerBinding(uint32_t binding, WGPUSampler sampler);
+
+// How many uncaptured errors the device has reported since start-up.
+extern int uncapturedErrorCount;

@@ -1,0 +1,23 @@
+// One frame: acquire the surface texture, upload uniforms and both meshes, draw the floor, the rest
+// of the scene and the interface in one pass, submit and present.
+#pragma once
+#include <cstdint>
+
+// What the last frame drew, for tests and measurements: at most three draws.
+struct FrameDraws {
+    enum Pipeline { Floor, Flat, Ui };
+    struct Draw {
+        Pipeline pipeline;
+        uint32_t firstVertex;
+        uint32_t vertexCount;
+    };
+    Draw draws[3];
+    int drawCount;
+    bool presented;
+};
+
+extern FrameDraws lastFrameDraws;
+
+// Draws sceneMesh and uiMesh with the view-projection matrix (16 floats, column-major). A surface
+// texture that cannot be acquired skips the frame and reconfigures the surface at its stored size.
+void renderFrame(const float viewProjection[16]);

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Builds everything if needed and runs every test: the unit and GPU tests, the client end to end
+# under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, and each
+# fuzz target for a short, bounded time.
+set -euo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+fuzz_seconds=${VZ_FUZZ_SECONDS:-20}
+
+echo "== build"
+bash "$here/build.sh" "$root/build/release"
+echo "== tests"
+(cd "$root/build/release" && ctest --output-on-failure)
+
+echo "== sanitizer build and tests"
+bash "$here/build.sh" "$root/build/sanitize" -DVZ_SANITIZE=ON -DVZ_BENCHMARKS=OFF
+# GPU objects are never released by design, and Dawn and Mesa keep their own allocations to the end.
+export ASAN_OPTIONS=detect_leaks=0:abort_on_error=1
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+(cd "$root/build/sanitize" && ctest --output-on-failure)
+
+echo "== fuzzing, ${fuzz_seconds}s per target"
+bash "$here/build.sh" "$root/build/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVZ_FUZZ=ON \
+  -DVZ_TESTS=OFF -DVZ_BENCHMARKS=OFF
+bash "$root/tests/fuzz/run_fuzzers.sh" "$root/build/fuzz" "$fuzz_seconds"
+echo "== all tests passed"

@@ -1,0 +1,8 @@
+# Pinned versions of what the set-up fetches, and where it keeps them between runs.
+SDL3_SUITE=trixie
+SDL3_DEBIAN_VERSION=3.2.10+ds-1
+SDL3_VERSION=3.2.10
+DAWN_NPM_VERSION=0.1.7
+DAWN_LIB_INTEGRITY='sha512-UEP7UZdEhx9otvkZczjsszL8ZVlrODANQvgl+C88/bNVmxDoFi7w1fWzGi1sZyakiETjmtFDq2/xCLhbSZxjqw=='
+DAWN_DESC_INTEGRITY='sha512-KUxUp+oQIf7pPBMD4Hv1TUu7DWaOZ4ciKulTk9to9+Uc8yHoYrMW7L2SJCJ4FHHkywgf/7aLRgRx0b7i6DvGIQ=='
+VZ_CACHE=${VZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vornhalzanthery}

@@ -1,0 +1,33 @@
+# Helpers for running the client under a virtual X server (sourced by the play and test scripts).
+
+# Starts Xvfb on a free display number and exports DISPLAY; it is stopped when the shell exits.
+start_virtual_display() {
+  local geometry=$1 number
+  for number in $(seq 91 140); do
+    [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
+    Xvfb ":$number" -screen 0 "$geometry" -nolisten tcp >/dev/null 2>&1 &
+    VZ_XVFB_PID=$!
+    for _ in $(seq 1 50); do
+      [ -e "/tmp/.X11-unix/X$number" ] && break
+      sleep 0.1
+    done
+    if kill -0 $VZ_XVFB_PID 2>/dev/null; then
+      export DISPLAY=":$number"
+      trap 'kill $VZ_XVFB_PID 2>/dev/null || true' EXIT
+      return 0
+    fi
+  done
+  echo "could not start Xvfb" >&2
+  return 1
+}
+
+# Prints the id of the first window whose name matches the pattern, waiting up to N seconds.
+wait_for_window() {
+  local pattern=$1 seconds=$2 id
+  for _ in $(seq 1 $((seconds * 10))); do
+    id=$(xdotool search --name "$pattern" 2>/dev/null | head -n 1) || true
+    if [ -n "$id" ]; then echo "$id"; return 0; fi
+    sleep 0.1
+  done
+  return 1
+}

@@ -1,0 +1,107 @@
+// Camera matrix: projection constants, handedness, the aspect ratio and the title-screen orbit.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "render/camera.h"
+#include "render/gpu_context.h"
+
+namespace {
+
+struct Clip {
+    float x, y, z, w;
+};
+
+Clip project(const float m[16], float px, float py, float pz) {
+    return {m[0] * px + m[4] * py + m[8] * pz + m[12], m[1] * px + m[5] * py + m[9] * pz + m[13],
+            m[2] * px + m[6] * py + m[10] * pz + m[14], m[3] * px + m[7] * py + m[11] * pz + m[15]};
+}
+
+}  // namespace
+
+TEST(Camera, PointStraightAheadLandsAtTheCentreWithTheExpectedDepth) {
+    const float eye[3] = {0, 0, 0};
+    float m[16];
+    viewProjectionForSurface(eye, 0, 0, 800, 800, m);
+    Clip c = project(m, 0, 0, -1);
+    EXPECT_NEAR(c.x / c.w, 0.0f, 1e-7f);
+    EXPECT_NEAR(c.y / c.w, 0.0f, 1e-7f);
+    EXPECT_NEAR(c.z / c.w, 0.9504753f, 1e-6f);
+    EXPECT_FLOAT_EQ(c.w, 1.0f);
+}
+
+TEST(Camera, FocalFactorPlacesAPointOffTheRightEdge) {
+    const float eye[3] = {0, 0, 0};
+    float m[16];
+    viewProjectionForSurface(eye, 0, 0, 512, 512, m);
+    Clip c = project(m, 1, 0, -1);
+    EXPECT_NEAR(c.x, 1.4281478f, 1e-6f);
+    Clip up = project(m, 0, 1, -1);
+    EXPECT_GT(up.y, 0.0f) << "y grows upwards on screen";
+}
+
+TEST(Camera, DepthRunsFromNearToFarPlane) {
+    const float eye[3] = {1, 2, 3};
+    float m[16];
+    viewProjectionForSurface(eye, 0, 0, 100, 100, m);
+    Clip nearPoint = project(m, 1, 2, 3 - CameraNear);
+    Clip farPoint = project(m, 1, 2, 3 - CameraFar);
+    EXPECT_NEAR(nearPoint.z / nearPoint.w, 0.0f, 1e-5f);
+    EXPECT_NEAR(farPoint.z / farPoint.w, 1.0f, 1e-5f);
+    Clip behind = project(m, 1, 2, 4);
+    EXPECT_LT(behind.w, 0.0f);
+}
+
+TEST(Camera, AspectFollowsTheSurfaceSize) {
+    const float eye[3] = {0, 0, 0};
+    float square[16], wide[16];
+    viewProjectionForSurface(eye, 0, 0, 720, 720, square);
+    viewProjectionForSurface(eye, 0, 0, 1280, 720, wide);
+    EXPECT_NEAR(wide[0], square[0] * 720.0f / 1280.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(wide[5], square[5]);
+
+    gpu.surfaceWidth = 1280;
+    gpu.surfaceHeight = 720;
+    float fromContext[16];
+    computeViewProjection(eye, 0, 0, fromContext);
+    EXPECT_FLOAT_EQ(fromContext[0], wide[0]);
+    gpu.surfaceWidth = gpu.surfaceHeight = 1;
+}
+
+TEST(Camera, RecordsTheEyeForLighting) {
+    const float eye[3] = {1.5f, 2.5f, -3.5f};
+    float m[16];
+    gpu.eyePosition[3] = 0.0f;
+    computeViewProjection(eye, 0.3f, 0.1f, m);
+    EXPECT_EQ(gpu.eyePosition[0], 1.5f);
+    EXPECT_EQ(gpu.eyePosition[1], 2.5f);
+    EXPECT_EQ(gpu.eyePosition[2], -3.5f);
+    EXPECT_EQ(gpu.eyePosition[3], 0.0f);
+}
+
+TEST(Camera, YawTurnsTowardsMinusX) {
+    // Positive yaw turns left: at a quarter turn the camera looks along -x.
+    const float eye[3] = {0, 0, 0};
+    float m[16];
+    viewProjectionForSurface(eye, 1.5707964f, 0, 100, 100, m);
+    Clip ahead = project(m, -5, 0, 0);
+    EXPECT_NEAR(ahead.x / ahead.w, 0.0f, 1e-5f);
+    EXPECT_NEAR(ahead.w, 5.0f, 1e-5f);
+}
+
+TEST(Camera, TitleOrbitAlwaysLooksAtTheRoomsAxis) {
+    for (float angle : {0.0f, 0.7f, 2.0f, 3.14159f, 4.5f, -1.0f, 100.0f}) {
+        OrbitCamera orbit = orbitCameraAt(angle);
+        EXPECT_NEAR(std::hypot(orbit.eye[0], orbit.eye[2]), 4.5f, 1e-4f);
+        float m[16];
+        viewProjectionForSurface(orbit.eye, orbit.yaw, orbit.pitch, 1280, 720, m);
+        for (float height : {0.0f, 2.0f, 4.0f}) {
+            Clip c = project(m, 0, height, 0);
+            EXPECT_GT(c.w, 0.0f);
+            EXPECT_NEAR(c.x / c.w, 0.0f, 1e-4f) << "angle " << angle << " height " << height;
+        }
+        Clip below = project(m, 0, 0, 0);
+        Clip above = project(m, 0, 4, 0);
+        EXPECT_LT(below.y / below.w, above.y / above.w);
+    }
+}

@@ -1,0 +1,147 @@
+#!/usr/bin/env bash
+# The real client under Xvfb, driven as a user would: it starts, shows its window, draws the room,
+# follows a resize, logs no WebGPU error and quits cleanly when its window is closed; and with a
+# missing or broken asset it shows the error box with the exact text and exits with code 1.
+# Usage: end_to_end.sh <build folder>
+set -uo pipefail
+build=$(cd "$1" && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/xvfb.sh"
+start_virtual_display 1600x1000x24 || exit 1
+
+work=$(mktemp -d)
+screens="$build/test-screens"
+mkdir -p "$screens"
+passed=0
+failed=0
+client_pid=""
+trap 'if [ -n "$client_pid" ]; then kill -9 "$client_pid" 2>/dev/null; fi; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+
+pass() { echo "ok: $1"; passed=$((passed + 1)); }
+fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
+expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+
+# An installation folder of its own for each case: the executable copied (its folder is where it
+# looks for assets and writes its log), the libraries linked, the assets copied so a case may break them.
+install_copy() {
+  local dir="$work/$1"
+  mkdir -p "$dir/floor"
+  cp "$build/vornhalzanthery" "$dir/"
+  for lib in "$build"/libSDL3.so* "$build"/libwebgpu_wrapper.so; do ln -s "$lib" "$dir/"; done
+  cp "$build/coolvetica.otf" "$dir/"
+  cp "$build"/floor/*.jpg "$dir/floor/"
+  echo "$dir"
+}
+
+# Reads the mean (0..255) or standard deviation of a region of a screenshot, in grey.
+region() { convert "$1" -crop "$3" +repage -colorspace Gray -format "%[fx:$2*255]" info:; }
+# The share (0..1) of pixels within a small distance of the clear colour.
+clear_share() { convert "$1" -fuzz 1.5% -fill white -opaque 'rgb(13,14,15)' -fill black +opaque white -format '%[fx:mean]' info:; }
+size_of() { identify -format '%wx%h' "$1"; }
+is_true() { awk "BEGIN { exit !($1) }"; }
+
+wait_for_exit() {
+  local pid=$1 tenths=$2
+  for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then return 1; fi
+  wait "$pid"
+}
+
+# --- A normal run --------------------------------------------------------------------------------
+dir=$(install_copy normal)
+"$dir/vornhalzanthery" &
+client_pid=$!
+window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+if [ -z "$window" ]; then
+  fail "the client's window appears"
+else
+  pass "the client's window appears"
+  geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
+  expect "the window is 1280x720 (was $geometry)" [ "$geometry" = 1280x720 ]
+  expect "the log file exists beside the executable" [ -f "$dir/vornhalzanthery.log" ]
+  sleep 3
+  shot="$screens/title.png"
+  import -window "$window" "$shot"
+  expect "the screenshot is 1280x720" [ "$(size_of "$shot")" = 1280x720 ]
+  share=$(clear_share "$shot")
+  expect "the room encloses the view: clear colour on $share of the picture" is_true "$share < 0.001"
+  # The orbiting camera always looks at the room's centre from 4.5 m: the floor under the light is at
+  # the picture's horizontal centre, about three quarters down; the far floor by the wall just below
+  # the middle; the far wall above it.
+  centre=$(region "$shot" mean 80x30+600+525)
+  far=$(region "$shot" mean 80x8+600+414)
+  expect "the floor is brighter under the light ($centre) than by the far wall ($far)" is_true "$centre > $far * 1.3"
+  wall_spread=$(region "$shot" standard_deviation 60x40+610+270)
+  floor_spread=$(region "$shot" standard_deviation 200x60+540+560)
+  expect "the floor is textured (spread $floor_spread) and the wall flat (spread $wall_spread)" \
+    is_true "$floor_spread > $wall_spread + 3 && $wall_spread < 4"
+  ceiling=$(region "$shot" mean 200x30+540+10)
+  expect "the ceiling is lit ($ceiling)" is_true "$ceiling > 40"
+
+  xdotool windowsize "$window" 900 500
+  sleep 2
+  shot="$screens/resized.png"
+  import -window "$window" "$shot"
+  expect "after a resize the picture is 900x500 (was $(size_of "$shot"))" [ "$(size_of "$shot")" = 900x500 ]
+  share=$(clear_share "$shot")
+  expect "after a resize the room fills the new size: clear colour on $share" is_true "$share < 0.001"
+
+  errors=$(grep -c '^wgpu:' "$dir/vornhalzanthery.log")
+  expect "the log holds no wgpu: line (found $errors)" [ "$errors" = 0 ]
+
+  "$build/close_window" "$window"
+  wait_for_exit "$client_pid" 10
+  status=$?
+  expect "closing the window ends the process within a second with exit code 0 (got $status)" [ "$status" = 0 ]
+  client_pid=""
+  grep -m1 '^first frame' "$dir/vornhalzanthery.log" || true
+fi
+
+# --- Start-up failures ---------------------------------------------------------------------------
+probe=$(find "$build" -name 'libmessage_box_probe.so' | head -n 1)
+
+# Runs the client in dir, finds its error box, dismisses it with the keyboard, and checks the
+# recorded text and the exit code.
+expect_error_box() {
+  local name=$1 dir=$2 text=$3 box="" id
+  rm -f "$work/boxes.txt"
+  VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" &
+  client_pid=$!
+  for _ in $(seq 1 300); do
+    for id in $(xdotool search --name '^Vornhal: Zanthery$' 2>/dev/null); do
+      # The game window may exist too; the box is the smaller one.
+      [ "$(xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p')" = 1280x720 ] || box=$id
+    done
+    [ -n "$box" ] && break
+    sleep 0.1
+  done
+  if [ -z "$box" ]; then fail "$name: an error box appears"; kill -9 "$client_pid"; client_pid=""; return; fi
+  sleep 0.5
+  import -window "$box" "$screens/error-$1.png" 2>/dev/null || true
+  xdotool key --window "$box" Return
+  wait_for_exit "$client_pid" 30
+  local status=$?
+  if kill -0 "$client_pid" 2>/dev/null; then kill -9 "$client_pid"; fi
+  client_pid=""
+  expect "$name: the box says \"$text\"" [ "$(cat "$work/boxes.txt" 2>/dev/null)" = "$(printf 'Vornhal: Zanthery\n%s' "$text")" ]
+  expect "$name: exit code 1 (got $status)" [ "$status" = 1 ]
+}
+
+dir=$(install_copy nofont)
+rm "$dir/coolvetica.otf"
+expect_error_box nofont "$dir" "coolvetica.otf failed to load"
+
+dir=$(install_copy badfont)
+head -c 3000 "$build/coolvetica.otf" > "$dir/coolvetica.otf"
+expect_error_box badfont "$dir" "coolvetica.otf failed to load"
+
+dir=$(install_copy nobase)
+rm "$dir/floor/base.jpg"
+expect_error_box nobase "$dir" "floor textures failed to load"
+
+dir=$(install_copy pngnormal)
+convert "$build/floor/normal.jpg" "png:$dir/floor/normal.jpg"
+expect_error_box pngnormal "$dir" "floor textures failed to load"
+
+echo "end to end: $passed passed, $failed failed"
+[ "$failed" = 0 ]

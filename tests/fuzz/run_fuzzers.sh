@@ -1,0 +1,33 @@
+#!/usr/bin/env bash
+# Runs each fuzz target for a bounded time from a seed corpus made here: the floor maps the build
+# generated, and the font with a few truncations of it. Any crash fails the run.
+set -euo pipefail
+build=$1
+seconds=$2
+font=${VZ_FONT_SOURCE:-/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/floor" "$work/font"
+floor_maker="$build/floor_material_maker"
+"$floor_maker" "$work/made" 64
+cp "$work/made/"*.jpg "$work/floor/"
+cp "$font" "$work/font/whole.otf"
+size=$(stat -c %s "$font")
+for cut in 12 100 1000 $((size / 2)) $((size - 1)); do head -c "$cut" "$font" > "$work/font/cut$cut.otf"; done
+
+run() {
+  local target=$1 corpus=$2
+  echo "fuzz: $target for ${seconds}s"
+  (cd "$work" && "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    "$corpus" 2>&1 | grep -E '^(stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|Done)' || true)
+  # libFuzzer writes crash-*, leak-*, timeout-* or oom-* files beside itself when it finds something.
+  if ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* >/dev/null 2>&1; then
+    echo "fuzz: $target found a failing input" >&2
+    exit 1
+  fi
+}
+
+run floor_image_fuzz "$work/floor"
+run font_fuzz "$work/font"
+echo "fuzz: 2 passed, 0 failed"

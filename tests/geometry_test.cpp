@@ -1,0 +1,131 @@
+// Room and capsule geometry: vertex counts, order, extents and the all-or-nothing capacity rule.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "world/room_geometry.h"
+
+namespace {
+
+const float Grey[3] = {0.5f, 0.5f, 0.5f};
+
+std::unique_ptr<SceneMesh> emptyMesh() {
+    auto mesh = std::make_unique<SceneMesh>();
+    mesh->count = 0;
+    return mesh;
+}
+
+}  // namespace
+
+TEST(Room, HasThirtySixVerticesWithTheFloorFirst) {
+    auto mesh = emptyMesh();
+    buildRoomMesh(*mesh);
+    ASSERT_EQ(mesh->count, 36u);
+    const float floorCorners[6][3] = {{-6, 0, -6}, {6, 0, -6}, {6, 0, 6}, {-6, 0, -6}, {6, 0, 6}, {-6, 0, 6}};
+    for (int i = 0; i < 6; ++i) {
+        const SceneVertex& v = mesh->vertices[i];
+        for (int axis = 0; axis < 3; ++axis) EXPECT_EQ(v.position[axis], floorCorners[i][axis]) << i;
+        EXPECT_EQ(v.normal[1], 1.0f);
+        EXPECT_FLOAT_EQ(v.colour[0], 0.36f);
+        EXPECT_FLOAT_EQ(v.colour[1], 0.37f);
+        EXPECT_FLOAT_EQ(v.colour[2], 0.39f);
+    }
+}
+
+TEST(Room, EveryNormalPointsIntoTheRoomAndEveryFaceIsFlat) {
+    auto mesh = emptyMesh();
+    buildRoomMesh(*mesh);
+    for (uint32_t face = 0; face < 6; ++face) {
+        const SceneVertex* v = mesh->vertices + face * 6;
+        // Stepping from a face along its normal moves towards the room's centre (0, 2, 0).
+        float toCentre[3] = {0 - v[0].position[0], 2 - v[0].position[1], 0 - v[0].position[2]};
+        float along = toCentre[0] * v[0].normal[0] + toCentre[1] * v[0].normal[1] + toCentre[2] * v[0].normal[2];
+        EXPECT_GT(along, 0.0f) << "face " << face;
+        for (int i = 1; i < 6; ++i) {
+            float offset[3] = {v[i].position[0] - v[0].position[0], v[i].position[1] - v[0].position[1],
+                               v[i].position[2] - v[0].position[2]};
+            EXPECT_EQ(offset[0] * v[0].normal[0] + offset[1] * v[0].normal[1] + offset[2] * v[0].normal[2], 0.0f);
+        }
+    }
+}
+
+TEST(Room, StopsAppendingOnceTheMeshIsFull) {
+    auto mesh = emptyMesh();
+    mesh->count = SceneVertexCapacity - 10;
+    buildRoomMesh(*mesh);
+    EXPECT_EQ(mesh->count, SceneVertexCapacity);
+}
+
+TEST(Capsule, StandsOnItsPointAndReachesItsHeight) {
+    auto mesh = emptyMesh();
+    appendAvatarCapsule(*mesh, 0, 0, 0, 1.8f, Grey);
+    ASSERT_EQ(mesh->count, 1248u);
+    float lowest = 1e9f, highest = -1e9f, widest = 0.0f;
+    for (uint32_t i = 0; i < mesh->count; ++i) {
+        const float* p = mesh->vertices[i].position;
+        lowest = std::fmin(lowest, p[1]);
+        highest = std::fmax(highest, p[1]);
+        widest = std::fmax(widest, std::sqrt(p[0] * p[0] + p[2] * p[2]));
+    }
+    EXPECT_NEAR(lowest, 0.0f, 1e-6f);
+    EXPECT_NEAR(highest, 1.8f, 1e-6f);
+    EXPECT_NEAR(widest, 0.35f, 1e-6f);
+}
+
+TEST(Capsule, SideBandIsStraightWithHorizontalNormals) {
+    auto mesh = emptyMesh();
+    appendAvatarCapsule(*mesh, 1.0f, 0.5f, -2.0f, 1.8f, Grey);
+    const SceneVertex* band = mesh->vertices + 6 * 16 * 6;
+    float bottom = 1e9f, top = -1e9f;
+    for (int i = 0; i < 16 * 6; ++i) {
+        bottom = std::fmin(bottom, band[i].position[1]);
+        top = std::fmax(top, band[i].position[1]);
+        EXPECT_NEAR(band[i].normal[1], 0.0f, 1e-6f);
+        float horizontal = std::hypot(band[i].normal[0], band[i].normal[2]);
+        EXPECT_NEAR(horizontal, 1.0f, 1e-5f);
+        EXPECT_NEAR(std::hypot(band[i].position[0] - 1.0f, band[i].position[2] + 2.0f), 0.35f, 1e-5f);
+    }
+    EXPECT_NEAR(bottom, 0.5f + 0.35f, 1e-5f);
+    EXPECT_NEAR(top, 0.5f + 1.45f, 1e-5f);
+}
+
+TEST(Capsule, NormalsAreUnitLengthAndCarryTheColour) {
+    auto mesh = emptyMesh();
+    const float colour[3] = {0.9f, 0.3f, 0.35f};
+    appendAvatarCapsule(*mesh, 0, 0, 0, 1.1f, colour);
+    for (uint32_t i = 0; i < mesh->count; ++i) {
+        const SceneVertex& v = mesh->vertices[i];
+        EXPECT_NEAR(std::sqrt(v.normal[0] * v.normal[0] + v.normal[1] * v.normal[1] + v.normal[2] * v.normal[2]), 1.0f,
+                    1e-5f);
+        EXPECT_EQ(v.colour[0], colour[0]);
+        EXPECT_EQ(v.colour[2], colour[2]);
+    }
+}
+
+TEST(Capsule, FillsTheMeshExactlyButNeverPartly) {
+    auto mesh = emptyMesh();
+    mesh->count = 38752;
+    appendAvatarCapsule(*mesh, 0, 0, 0, 1.8f, Grey);
+    EXPECT_EQ(mesh->count, 40000u);
+
+    mesh->count = 38753;
+    appendAvatarCapsule(*mesh, 0, 0, 0, 1.8f, Grey);
+    EXPECT_EQ(mesh->count, 38753u);
+}
+
+TEST(Capsule, ShortHeightIsNotClampedAndKeepsItsVertexCount) {
+    auto mesh = emptyMesh();
+    appendAvatarCapsule(*mesh, 0, 0, 0, 0.5f, Grey);
+    EXPECT_EQ(mesh->count, 1248u);
+    float highest = -1e9f;
+    for (uint32_t i = 0; i < mesh->count; ++i) highest = std::fmax(highest, mesh->vertices[i].position[1]);
+    EXPECT_NEAR(highest, 0.5f, 1e-6f);
+}
+
+TEST(Capsule, RoomAndSixteenAvatarsFitWithRoomToSpare) {
+    auto mesh = emptyMesh();
+    buildRoomMesh(*mesh);
+    for (int i = 0; i < 16; ++i) appendAvatarCapsule(*mesh, float(i) * 0.5f - 4.0f, 0, 0, 1.8f, Grey);
+    EXPECT_EQ(mesh->count, 36u + 16u * 1248u);
+}

@@ -1,0 +1,188 @@
+// The GPU path on Dawn's Null backend, with no display: shaders compile, the three pipelines and
+// their bind groups validate, and whole frames record the draws the renderer promises, all with no
+// uncaptured error. Deliberate mistakes must be reported, which shows the check can fail.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "render/floor_textures.h"
+#include "render/gpu_context.h"
+#include "render/pipelines.h"
+#include "render/renderer.h"
+#include "render/shaders.h"
+#include "ui/font_atlas.h"
+#include "ui/ui_mesh.h"
+#include "world/room_geometry.h"
+
+namespace {
+
+class NullDevice : public ::testing::Environment {
+public:
+    void SetUp() override {
+        started = startGpuHeadless(320, 240);
+        if (started) {
+            fontLoaded = loadFontAtlas();
+            floorLoaded = loadFloorMaterial();
+            wgpuInstanceProcessEvents(gpu.instance);
+        }
+    }
+    static bool started, fontLoaded, floorLoaded;
+};
+bool NullDevice::started, NullDevice::fontLoaded, NullDevice::floorLoaded;
+const auto* const environment = ::testing::AddGlobalTestEnvironment(new NullDevice);
+
+struct ErrorWatch {
+    int before = uncapturedErrorCount;
+    int newErrors() {
+        wgpuInstanceProcessEvents(gpu.instance);
+        return uncapturedErrorCount - before;
+    }
+};
+
+void buildFrame(int avatars, uint32_t uiQuads) {
+    sceneMesh.count = 0;
+    uiMesh.count = 0;
+    buildRoomMesh(sceneMesh);
+    const float colour[3] = {0.9f, 0.3f, 0.35f};
+    for (int i = 0; i < avatars; ++i) appendAvatarCapsule(sceneMesh, float(i % 4) - 2.0f, 0, float(i / 4) - 2.0f, 1.8f, colour);
+    const UiColour white = {1, 1, 1, 0.5f};
+    for (uint32_t i = 0; i < uiQuads; ++i) pushUiRect(uiMesh, float(i % 300), float(i / 300), float(i % 300) + 5, 20, white, white);
+}
+
+void renderTitleView() {
+    float matrix[16];
+    const float eye[3] = {0, 2.2f, 4.5f};
+    computeViewProjection(eye, 0, -0.12f, matrix);
+    renderFrame(matrix);
+}
+
+}  // namespace
+
+TEST(NullBackend, StartsWithAllPipelinesAndBindGroupsAndNoErrors) {
+    ASSERT_TRUE(NullDevice::started);
+    EXPECT_TRUE(NullDevice::fontLoaded);
+    EXPECT_TRUE(NullDevice::floorLoaded);
+    EXPECT_NE(gpu.flatPipeline, nullptr);
+    EXPECT_NE(gpu.floorPipeline, nullptr);
+    EXPECT_NE(gpu.uiPipeline, nullptr);
+    EXPECT_NE(gpu.flatBindGroup, nullptr);
+    EXPECT_NE(gpu.floorBindGroup, nullptr);
+    EXPECT_NE(gpu.uiBindGroup, nullptr);
+    wgpuInstanceProcessEvents(gpu.instance);
+    EXPECT_EQ(uncapturedErrorCount, 0);
+}
+
+TEST(NullBackend, RoomOnlyFrameDrawsFloorThenTheRest) {
+    ASSERT_TRUE(NullDevice::started);
+    ErrorWatch errors;
+    buildFrame(0, 0);
+    renderTitleView();
+    ASSERT_EQ(lastFrameDraws.drawCount, 2);
+    EXPECT_EQ(lastFrameDraws.draws[0].pipeline, FrameDraws::Floor);
+    EXPECT_EQ(lastFrameDraws.draws[0].firstVertex, 0u);
+    EXPECT_EQ(lastFrameDraws.draws[0].vertexCount, 6u);
+    EXPECT_EQ(lastFrameDraws.draws[1].pipeline, FrameDraws::Flat);
+    EXPECT_EQ(lastFrameDraws.draws[1].firstVertex, 6u);
+    EXPECT_EQ(lastFrameDraws.draws[1].vertexCount, 30u);
+    EXPECT_EQ(errors.newErrors(), 0);
+}
+
+TEST(NullBackend, SixteenAvatarsAndAFullInterfaceDrawThreeTimes) {
+    ASSERT_TRUE(NullDevice::started);
+    ErrorWatch errors;
+    buildFrame(16, 2000);
+    ASSERT_EQ(uiMesh.count, 7998u);
+    renderTitleView();
+    ASSERT_EQ(lastFrameDraws.drawCount, 3);
+    EXPECT_EQ(lastFrameDraws.draws[1].vertexCount, 30u + 16u * 1248u);
+    EXPECT_EQ(lastFrameDraws.draws[2].pipeline, FrameDraws::Ui);
+    EXPECT_EQ(lastFrameDraws.draws[2].vertexCount, 7998u);
+    EXPECT_EQ(errors.newErrors(), 0);
+}
+
+TEST(NullBackend, ResizedTargetStillRendersCleanly) {
+    ASSERT_TRUE(NullDevice::started);
+    ErrorWatch errors;
+    configureSurface(0, 0);
+    EXPECT_EQ(gpu.surfaceWidth, 1);
+    EXPECT_EQ(gpu.surfaceHeight, 1);
+    buildFrame(1, 10);
+    renderTitleView();
+    configureSurface(641, 479);
+    EXPECT_EQ(gpu.surfaceWidth, 641);
+    buildFrame(2, 10);
+    renderTitleView();
+    configureSurface(320, 240);
+    EXPECT_EQ(errors.newErrors(), 0);
+}
+
+TEST(NullBackend, BrokenShadersAndBindingsAreReported) {
+    ASSERT_TRUE(NullDevice::started);
+    {
+        ErrorWatch errors;
+        createScenePipeline("fs_missing");
+        EXPECT_GT(errors.newErrors(), 0) << "a wrong fragment entry point";
+    }
+    {
+        ErrorWatch errors;
+        std::string source = SceneShaderSource;
+        source.replace(source.find("@binding(4)"), 11, "@binding(5)");
+        WGPUVertexAttribute attributes[3] = {};
+        for (uint32_t i = 0; i < 3; ++i) {
+            attributes[i].format = WGPUVertexFormat_Float32x3;
+            attributes[i].offset = 12 * i;
+            attributes[i].shaderLocation = i;
+        }
+        WGPURenderPipeline moved = createRenderPipeline(source.c_str(), attributes, 3, 36, true, "fs_floor");
+        EXPECT_EQ(errors.newErrors(), 0) << "the pipeline itself is valid";
+        WGPUBindGroupEntry entries[5] = {
+            bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes), textureBinding(1, floorTextures.baseView),
+            textureBinding(2, floorTextures.normalView), textureBinding(3, floorTextures.ormView),
+            samplerBinding(4, floorTextures.floorSampler)};
+        createBindGroup(moved, entries, 5);
+        EXPECT_GT(errors.newErrors(), 0) << "a sampler at a binding the shader does not declare";
+    }
+    {
+        ErrorWatch errors;
+        WGPUVertexAttribute attributes[3] = {};
+        for (uint32_t i = 0; i < 3; ++i) {
+            attributes[i].format = WGPUVertexFormat_Float32x2;
+            attributes[i].offset = 8 * i;
+            attributes[i].shaderLocation = i;
+        }
+        createRenderPipeline(SceneShaderSource, attributes, 3, 36, true, "fs_flat");
+        EXPECT_GT(errors.newErrors(), 0) << "vertex formats that do not match the shader's inputs";
+    }
+    {
+        ErrorWatch errors;
+        createRenderPipeline("fn broken(", nullptr, 0, 32, false, "fs");
+        EXPECT_GT(errors.newErrors(), 0) << "WGSL that does not parse";
+    }
+}
+
+TEST(SurfaceFormat, PrefersTheFirstEightBitUnormFormat) {
+    const WGPUTextureFormat neither[] = {WGPUTextureFormat_RGBA8UnormSrgb, WGPUTextureFormat_BGRA8UnormSrgb};
+    EXPECT_EQ(chooseSurfaceFormat(neither, 2), WGPUTextureFormat_RGBA8UnormSrgb);
+    EXPECT_EQ(chooseSurfaceFormat(nullptr, 0), WGPUTextureFormat_BGRA8Unorm);
+    const WGPUTextureFormat rgbaFirst[] = {WGPUTextureFormat_RGBA8UnormSrgb, WGPUTextureFormat_RGBA8Unorm,
+                                           WGPUTextureFormat_BGRA8Unorm};
+    EXPECT_EQ(chooseSurfaceFormat(rgbaFirst, 3), WGPUTextureFormat_RGBA8Unorm);
+    const WGPUTextureFormat bgraFirst[] = {WGPUTextureFormat_BGRA8Unorm, WGPUTextureFormat_RGBA8Unorm};
+    EXPECT_EQ(chooseSurfaceFormat(bgraFirst, 2), WGPUTextureFormat_BGRA8Unorm);
+}
+
+TEST(ErrorLog, WritesExactlyTheMessagesBytes) {
+    std::FILE* out = std::tmpfile();
+    ASSERT_NE(out, nullptr);
+    const char text[] = "first part|and more after";
+    writeGpuErrorLine(out, {text, 10});
+    writeGpuErrorLine(out, {"whole message", WGPU_STRLEN});
+    writeGpuErrorLine(out, {nullptr, 0});
+    std::rewind(out);
+    char buffer[256] = {};
+    size_t length = std::fread(buffer, 1, sizeof(buffer) - 1, out);
+    std::fclose(out);
+    EXPECT_EQ(std::string(buffer, length), "wgpu: first part\nwgpu: whole message\nwgpu: \n");
+}

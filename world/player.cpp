@@ -1,0 +1,4 @@
+// The one local player.
+#include "world/player.h"
+
+LocalPlayer localPlayer;

@@ -1,0 +1,15 @@
+// The local player's pose and motion. The movement step that advances it each frame lives beside it.
+#pragma once
+
+struct LocalPlayer {
+    float x, y, z;  // y: feet above the floor
+    float eyeHeight = 1.65f;
+    float vx, vy, vz;
+    float yaw;    // 0 looks towards -z
+    float pitch;  // positive looks up, within -1.5 .. 1.5
+    float coyoteTime;
+    float jumpBuffer;
+    bool crouching;
+};
+
+extern LocalPlayer localPlayer;
