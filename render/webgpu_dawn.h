@@ -908,7 +908,10 @@ VZ_WGPU_ABI_CHECK(sizeof(WGPUDeviceLostCallbackInfo) == 40);
 VZ_WGPU_ABI_CHECK(sizeof(WGPUUncapturedErrorCallbackInfo) == 32);
 VZ_WGPU_ABI_CHECK(offsetof(WGPUUncapturedErrorCallbackInfo, callback) == 8);
 
+VZ_WGPU_ABI_CHECK(sizeof(WGPUTextureFormat) == 4);  // every enum field is a 32-bit slot
+VZ_WGPU_ABI_CHECK(sizeof(WGPUInstanceCapabilities) == 24);
 VZ_WGPU_ABI_CHECK(sizeof(WGPUInstanceDescriptor) == 32);
+VZ_WGPU_ABI_CHECK(offsetof(WGPUInstanceDescriptor, capabilities) == 8);
 VZ_WGPU_ABI_CHECK(sizeof(WGPURequestAdapterOptions) == 32);
 VZ_WGPU_ABI_CHECK(offsetof(WGPURequestAdapterOptions, backendType) == 20);
 VZ_WGPU_ABI_CHECK(offsetof(WGPURequestAdapterOptions, compatibleSurface) == 24);

@@ -17,7 +17,7 @@ debian_packages=(
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxss-dev libxfixes-dev
   libxkbcommon-dev libxtst-dev
   libegl1 libgles2 libegl-mesa0 libgl1-mesa-dri
-  xvfb xauth xdotool imagemagick x11-utils fonts-league-spartan
+  xvfb xauth xfonts-base xdotool imagemagick x11-utils fonts-league-spartan
   nodejs npm
 )
 

@@ -36,7 +36,9 @@ install_copy() {
 # Reads the mean (0..255) or standard deviation of a region of a screenshot, in grey.
 region() { convert "$1" -crop "$3" +repage -colorspace Gray -format "%[fx:$2*255]" info:; }
 # The share (0..1) of pixels within a small distance of the clear colour.
-clear_share() { convert "$1" -fuzz 1.5% -fill white -opaque 'rgb(13,14,15)' -fill black +opaque white -format '%[fx:mean]' info:; }
+clear_share() {
+  convert "$1" -fuzz 1.5% -fill black +opaque 'rgb(13,14,15)' -fill white -opaque 'rgb(13,14,15)' -format '%[fx:mean]' info:
+}
 size_of() { identify -format '%wx%h' "$1"; }
 is_true() { awk "BEGIN { exit !($1) }"; }
 
@@ -108,10 +110,8 @@ expect_error_box() {
   VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" &
   client_pid=$!
   for _ in $(seq 1 300); do
-    for id in $(xdotool search --name '^Vornhal: Zanthery$' 2>/dev/null); do
-      # The game window may exist too; the box is the smaller one.
-      [ "$(xdotool getwindowgeometry "$id" | sed -n 's/.*Geometry: //p')" = 1280x720 ] || box=$id
-    done
+    # The game window may exist too; the box is the other top-level window of that name.
+    box=$(xwininfo -root -children | awk '/"Vornhal: Zanthery"/ && !/ 1280x720\+/ { print $1; exit }')
     [ -n "$box" ] && break
     sleep 0.1
   done

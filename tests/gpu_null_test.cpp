@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "render/camera.h"
 #include "render/floor_textures.h"
 #include "render/gpu_context.h"
 #include "render/pipelines.h"
@@ -148,12 +149,12 @@ TEST(NullBackend, BrokenShadersAndBindingsAreReported) {
         ErrorWatch errors;
         WGPUVertexAttribute attributes[3] = {};
         for (uint32_t i = 0; i < 3; ++i) {
-            attributes[i].format = WGPUVertexFormat_Float32x2;
-            attributes[i].offset = 8 * i;
+            attributes[i].format = WGPUVertexFormat_Float32x3;
+            attributes[i].offset = 14 * i;
             attributes[i].shaderLocation = i;
         }
         createRenderPipeline(SceneShaderSource, attributes, 3, 36, true, "fs_flat");
-        EXPECT_GT(errors.newErrors(), 0) << "vertex formats that do not match the shader's inputs";
+        EXPECT_GT(errors.newErrors(), 0) << "an attribute running past the vertex stride";
     }
     {
         ErrorWatch errors;

@@ -28,17 +28,17 @@ struct Color {
     float red, green, blue;
 };
 
-Color operator*(Color c, float s) { return {c.red * s, c.green * s, c.blue * s}; }
+Color operator*(Color color, float scale) { return {color.red * scale, color.green * scale, color.blue * scale}; }
 Color operator+(Color a, Color b) { return {a.red + b.red, a.green + b.green, a.blue + b.blue}; }
-Color mix(Color a, Color b, float t) { return a * (1 - t) + b * t; }
+Color mix(Color a, Color b, float amount) { return a * (1 - amount) + b * amount; }
 
-float srgbToLinear(float c) {
-    return c <= 0.04045f ? c / 12.92f : std::pow((c + 0.055f) / 1.055f, 2.4f);
+float srgbToLinear(float value) {
+    return value <= 0.04045f ? value / 12.92f : std::pow((value + 0.055f) / 1.055f, 2.4f);
 }
 
-float linearToSrgb(float c) {
-    c = std::clamp(c, 0.0f, 1.0f);
-    return c <= 0.0031308f ? c * 12.92f : 1.055f * std::pow(c, 1 / 2.4f) - 0.055f;
+float linearToSrgb(float value) {
+    value = std::clamp(value, 0.0f, 1.0f);
+    return value <= 0.0031308f ? value * 12.92f : 1.055f * std::pow(value, 1 / 2.4f) - 0.055f;
 }
 
 Color srgbColor(int red, int green, int blue) {
@@ -46,8 +46,8 @@ Color srgbColor(int red, int green, int blue) {
 }
 
 float smoothStep(float edge0, float edge1, float x) {
-    float t = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
-    return t * t * (3 - 2 * t);
+    float amount = std::clamp((x - edge0) / (edge1 - edge0), 0.0f, 1.0f);
+    return amount * amount * (3 - 2 * amount);
 }
 
 uint8_t unitToByte(float value) {
@@ -81,7 +81,7 @@ float periodicGradientNoise(double x, double y, int period, uint32_t seed) {
     static constexpr float GradientX[8] = {1, -1, 0, 0, Diagonal, -Diagonal, Diagonal, -Diagonal};
     static constexpr float GradientY[8] = {0, 0, 1, -1, Diagonal, Diagonal, -Diagonal, -Diagonal};
     double cellX = std::floor(x), cellY = std::floor(y);
-    float fx = float(x - cellX), fy = float(y - cellY);
+    float fractionX = float(x - cellX), fractionY = float(y - cellY);
     int left = wrapIndex(int(cellX), period), top = wrapIndex(int(cellY), period);
     int right = left + 1 == period ? 0 : left + 1, bottom = top + 1 == period ? 0 : top + 1;
     uint32_t topRow = mixBits(uint32_t(top) * 0xd8163841u ^ seed);
@@ -90,13 +90,16 @@ float periodicGradientNoise(double x, double y, int period, uint32_t seed) {
         uint32_t hash = mixBits(uint32_t(cornerX) * 0x8da6b343u ^ row) & 7;
         return GradientX[hash] * dx + GradientY[hash] * dy;
     };
-    float topLeft = corner(left, topRow, fx, fy), topRight = corner(right, topRow, fx - 1, fy);
-    float bottomLeft = corner(left, bottomRow, fx, fy - 1), bottomRight = corner(right, bottomRow, fx - 1, fy - 1);
+    float topLeft = corner(left, topRow, fractionX, fractionY);
+    float topRight = corner(right, topRow, fractionX - 1, fractionY);
+    float bottomLeft = corner(left, bottomRow, fractionX, fractionY - 1);
+    float bottomRight = corner(right, bottomRow, fractionX - 1, fractionY - 1);
+    // Quintic fade keeps the noise's slope continuous across cells, which the normal map would show.
     auto fade = [](float t) { return t * t * t * (t * (t * 6 - 15) + 10); };
-    float sx = fade(fx), sy = fade(fy);
-    float upper = topLeft + (topRight - topLeft) * sx;
-    float lower = bottomLeft + (bottomRight - bottomLeft) * sx;
-    return (upper + (lower - upper) * sy) * 1.41421356f;
+    float blendX = fade(fractionX), blendY = fade(fractionY);
+    float upper = topLeft + (topRight - topLeft) * blendX;
+    float lower = bottomLeft + (bottomRight - bottomLeft) * blendX;
+    return (upper + (lower - upper) * blendY) * 1.41421356f;
 }
 
 // Octaves of gradient noise over image coordinates (u, v in 0..1 per image), repeating per image.
@@ -136,38 +139,44 @@ struct TilePoint {
 };
 
 double roundedSquareInsideDistance(double x, double y, double halfSide, double cornerRadius) {
-    double qx = std::abs(x) - (halfSide - cornerRadius);
-    double qy = std::abs(y) - (halfSide - cornerRadius);
-    double outside = std::hypot(std::max(qx, 0.0), std::max(qy, 0.0));
-    double inside = std::min(std::max(qx, qy), 0.0);
+    double beyondX = std::abs(x) - (halfSide - cornerRadius);
+    double beyondY = std::abs(y) - (halfSide - cornerRadius);
+    double outside = std::hypot(std::max(beyondX, 0.0), std::max(beyondY, 0.0));
+    double inside = std::min(std::max(beyondX, beyondY), 0.0);
     return -(outside + inside - cornerRadius);
 }
 
 TilePoint locateTile(double u, double v) {
     constexpr double TileMillimeters = FloorTileMeters * 1000;
-    auto along = [](double imageCoordinate, int& index, double& local) {
+    auto locateAlongAxis = [](double imageCoordinate, int& index, double& local) {
         double millimeters = imageCoordinate * FloorImageMeters * 1000 - FloorTileOffsetMeters * 1000;
         double tile = std::floor(millimeters / TileMillimeters);
         local = millimeters - (tile + 0.5) * TileMillimeters;
         index = wrapIndex(int(tile), FloorTilesAcross);
     };
     TilePoint point;
-    along(u, point.column, point.localX);
-    along(v, point.row, point.localY);
+    locateAlongAxis(u, point.column, point.localX);
+    locateAlongAxis(v, point.row, point.localY);
     point.edgeDistance = roundedSquareInsideDistance(point.localX, point.localY,
                                                      (TileMillimeters - GroutWidthMillimeters) / 2,
                                                      TileCornerRadiusMillimeters);
     return point;
 }
 
+uint32_t poreCellHash(int cellX, int cellY) {
+    constexpr int CellsAcross = poreCellsAcross();
+    return hashCell(wrapIndex(cellX, CellsAcross), wrapIndex(cellY, CellsAcross), FloorSeed + 101);
+}
+
+bool cellHasPore(int cellX, int cellY) { return unitFromHash(poreCellHash(cellX, cellY)) <= PoreChance; }
+
 // Sparse small pits, as in honed limestone: one chance per cell of a round hole; returns 0..1 depth.
 float poreDepth(double u, double v) {
     constexpr int CellsAcross = poreCellsAcross();
     double x = u * CellsAcross, y = v * CellsAcross;
     double cellX = std::floor(x), cellY = std::floor(y);
-    uint32_t hash = hashCell(wrapIndex(int(cellX), CellsAcross), wrapIndex(int(cellY), CellsAcross),
-                             FloorSeed + 101);
-    if (unitFromHash(hash) > PoreChance) return 0;
+    if (!cellHasPore(int(cellX), int(cellY))) return 0;
+    uint32_t hash = poreCellHash(int(cellX), int(cellY));
     float radius = 0.10f + 0.15f * unitFromHash(mixBits(hash + 1));  // in cells
     float centerX = radius + (1 - 2 * radius) * unitFromHash(mixBits(hash + 2));
     float centerY = radius + (1 - 2 * radius) * unitFromHash(mixBits(hash + 3));
@@ -261,11 +270,6 @@ FloorSurface sampleSurface(double u, double v) {
     return stone.heightMillimeters >= grout.heightMillimeters ? stone : grout;
 }
 
-bool cellHasPore(int cellX, int cellY, int cellsAcross) {
-    return unitFromHash(hashCell(wrapIndex(cellX, cellsAcross), wrapIndex(cellY, cellsAcross),
-                                 FloorSeed + 101)) <= PoreChance;
-}
-
 // A pixel needs several samples only where it holds detail smaller than itself: a tile edge or a
 // pore. Everywhere else one sample looks the same and costs a fraction.
 bool needsSupersampling(double u, double v, double pixelMillimeters) {
@@ -274,11 +278,13 @@ bool needsSupersampling(double u, double v, double pixelMillimeters) {
     double edgeDistance = locateTile(u, v).edgeDistance;
     if (edgeDistance > -reach && edgeDistance < BevelRadiusMillimeters + reach) return true;
     double halfPixel = 0.5 * pixelMillimeters / (FloorImageMeters * 1000);
-    int firstX = int(std::floor((u - halfPixel) * CellsAcross)), lastX = int(std::floor((u + halfPixel) * CellsAcross));
-    int firstY = int(std::floor((v - halfPixel) * CellsAcross)), lastY = int(std::floor((v + halfPixel) * CellsAcross));
+    int firstX = int(std::floor((u - halfPixel) * CellsAcross));
+    int lastX = int(std::floor((u + halfPixel) * CellsAcross));
+    int firstY = int(std::floor((v - halfPixel) * CellsAcross));
+    int lastY = int(std::floor((v + halfPixel) * CellsAcross));
     for (int cellY = firstY; cellY <= lastY; ++cellY)
         for (int cellX = firstX; cellX <= lastX; ++cellX)
-            if (cellHasPore(cellX, cellY, CellsAcross)) return true;
+            if (cellHasPore(cellX, cellY)) return true;
     return false;
 }
 
@@ -297,10 +303,10 @@ std::vector<FloorSurface> sampleSurfaceImage(int size) {
             }
             double step = 1.0 / (double(size) * samplesAcross);
             float weight = 1.0f / float(samplesAcross * samplesAcross);
-            for (int sy = 0; sy < samplesAcross; ++sy) {
-                for (int sx = 0; sx < samplesAcross; ++sx) {
-                    double u = (x * samplesAcross + sx + 0.5) * step;
-                    double v = (y * samplesAcross + sy + 0.5) * step;
+            for (int sampleY = 0; sampleY < samplesAcross; ++sampleY) {
+                for (int sampleX = 0; sampleX < samplesAcross; ++sampleX) {
+                    double u = (x * samplesAcross + sampleX + 0.5) * step;
+                    double v = (y * samplesAcross + sampleY + 0.5) * step;
                     FloorSurface sample = sampleSurface(u, v);
                     pixel.heightMillimeters += sample.heightMillimeters * weight;
                     pixel.red += sample.red * weight;

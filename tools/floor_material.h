@@ -37,7 +37,7 @@ double floorTileEdgeDistance(double u, double v);
 
 FloorSurface sampleFloorSurface(double u, double v);
 
-// Heights in millimetres, one per pixel, averaged over the pixel's area.
+// Heights in millimetres, one per pixel, averaged over the pixel's area where it holds fine detail.
 std::vector<float> makeFloorHeightField(int size);
 
 // Packs normals derived from a repeating height field, with finite differences that wrap around.
