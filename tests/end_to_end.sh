@@ -113,9 +113,16 @@ expect_error_box() {
     # The game window may exist too; the box is the other top-level window of that name.
     box=$(xwininfo -root -children | awk '/"Vornhal: Zanthery"/ && !/ 1280x720\+/ { print $1; exit }')
     [ -n "$box" ] && break
+    kill -0 "$client_pid" 2>/dev/null || break
     sleep 0.1
   done
-  if [ -z "$box" ]; then fail "$name: an error box appears"; kill -9 "$client_pid"; client_pid=""; return; fi
+  if [ -z "$box" ]; then
+    wait_for_exit "$client_pid" 1
+    fail "$name: an error box appears (the client ended with code $?)"
+    kill -9 "$client_pid" 2>/dev/null
+    client_pid=""
+    return
+  fi
   sleep 0.5
   import -window "$box" "$screens/error-$1.png" 2>/dev/null || true
   xdotool key --window "$box" Return
