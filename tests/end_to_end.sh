@@ -45,7 +45,8 @@ is_true() { awk "BEGIN { exit !($1) }"; }
 wait_for_exit() {
   local pid=$1 tenths=$2
   for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then return 1; fi
+  # still running: a status no exit of the client gives
+  if kill -0 "$pid" 2>/dev/null; then return 124; fi
   wait "$pid"
 }
 
@@ -110,9 +111,12 @@ expect_error_box() {
   VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" &
   client_pid=$!
   for _ in $(seq 1 300); do
-    # The game window may exist too; the box is the other top-level window of that name.
-    box=$(xwininfo -root -children | awk '/"Vornhal: Zanthery"/ && !/ 1280x720\+/ { print $1; exit }')
-    [ -n "$box" ] && break
+    # The probe records the text just before the box opens, so the game window (if any) is mapped
+    # at its full size by then; the box is the other top-level window of that name.
+    if [ -s "$work/boxes.txt" ]; then
+      box=$(xwininfo -root -children | awk '/"Vornhal: Zanthery"/ && !/ 1280x720\+/ { print $1; exit }')
+      [ -n "$box" ] && break
+    fi
     kill -0 "$client_pid" 2>/dev/null || break
     sleep 0.1
   done

@@ -98,3 +98,74 @@ TEST(FloorDecode, RefusesImagesLargerThanATextureMayBe) {
     RgbaImage image;
     EXPECT_FALSE(decodeJpegRgba(jpeg.data(), jpeg.size(), image));
 }
+
+namespace {
+
+std::vector<unsigned char> smallColourJpeg() {
+    std::vector<unsigned char> rgb(16 * 16 * 3);
+    for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = uint8_t(i * 7);
+    std::vector<unsigned char> jpeg;
+    stbi_write_jpg_to_func(appendBytes, &jpeg, 16, 16, 3, rgb.data(), 90);
+    return jpeg;
+}
+
+// Offset of the first marker segment of this kind (the 0xFF byte), or 0.
+size_t findMarker(const std::vector<unsigned char>& jpeg, unsigned char marker) {
+    size_t at = 2;
+    while (at + 4 <= jpeg.size() && jpeg[at] == 0xFF) {
+        if (jpeg[at + 1] == marker) return at;
+        at += 2 + ((size_t(jpeg[at + 2]) << 8) | jpeg[at + 3]);
+    }
+    return 0;
+}
+
+}  // namespace
+
+TEST(FloorDecode, HuffmanTablesAreCheckedBeforeDecoding) {
+    std::vector<unsigned char> jpeg = smallColourJpeg();
+    ASSERT_TRUE(jpegTablesAreSafe(jpeg.data(), jpeg.size()));
+    size_t dht = findMarker(jpeg, 0xC4);
+    ASSERT_NE(dht, 0u);
+    RgbaImage image;
+
+    // Counts adding up to more than the 256 symbols a table holds.
+    std::vector<unsigned char> tooMany = jpeg;
+    tooMany[dht + 5 + 15] = 255;  // the first table's count of 16-bit codes
+    tooMany[dht + 5 + 14] = 255;
+    EXPECT_FALSE(jpegTablesAreSafe(tooMany.data(), tooMany.size()));
+    EXPECT_FALSE(decodeJpegRgba(tooMany.data(), tooMany.size(), image));
+
+    // A table class other than DC or AC.
+    std::vector<unsigned char> badClass = jpeg;
+    badClass[dht + 4] = 0x20;
+    EXPECT_FALSE(jpegTablesAreSafe(badClass.data(), badClass.size()));
+
+    // The segment's length cut so its symbols run past it.
+    std::vector<unsigned char> shortSegment = jpeg;
+    shortSegment[dht + 2] = 0;
+    shortSegment[dht + 3] = 19;
+    EXPECT_FALSE(jpegTablesAreSafe(shortSegment.data(), shortSegment.size()));
+
+    EXPECT_TRUE(decodeJpegRgba(jpeg.data(), jpeg.size(), image)) << "the untouched file still decodes";
+}
+
+TEST(FloorDecode, ScansMustNameDefinedTables) {
+    std::vector<unsigned char> jpeg = smallColourJpeg();
+    size_t dht = findMarker(jpeg, 0xC4);
+    size_t sos = findMarker(jpeg, 0xDA);
+    ASSERT_NE(dht, 0u);
+    ASSERT_NE(sos, 0u);
+    RgbaImage image;
+
+    // The table segment turned into an application segment: the scan's tables are never defined.
+    std::vector<unsigned char> noTables = jpeg;
+    noTables[dht + 1] = 0xE5;
+    EXPECT_FALSE(jpegTablesAreSafe(noTables.data(), noTables.size()));
+    EXPECT_FALSE(decodeJpegRgba(noTables.data(), noTables.size(), image));
+
+    // The first component asking for table 3, which no segment defines.
+    std::vector<unsigned char> undefinedId = jpeg;
+    undefinedId[sos + 6] = 0x33;
+    EXPECT_FALSE(jpegTablesAreSafe(undefinedId.data(), undefinedId.size()));
+    EXPECT_FALSE(decodeJpegRgba(undefinedId.data(), undefinedId.size(), image));
+}

@@ -615,7 +615,8 @@ TEST(FontCheckTrueType, LocaPointingPastGlyfIsRefused) {
 TEST(FontCheckTrueType, GlyphShorterThanItsPointsIsRefused) {
     TrueTypeParts parts;
     Bytes shortSquare = squareGlyph();
-    shortSquare.resize(shortSquare.size() - 2);  // drop the last y delta
+    shortSquare.pop_back();  // drop the last y delta
+    shortSquare.pop_back();
     parts.glyphs[1] = shortSquare;
     parts.glyphs.push_back(squareGlyph());  // so the cut glyph is not at the end of glyf
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));

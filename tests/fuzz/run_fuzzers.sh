@@ -2,7 +2,7 @@
 # Runs each fuzz target for a bounded time from a seed corpus made here: the floor maps the build
 # generated, and the font with a few truncations of it. Any crash fails the run.
 set -euo pipefail
-build=$1
+build=$(cd "$1" && pwd)
 seconds=$2
 font=${VZ_FONT_SOURCE:-/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf}
 work=$(mktemp -d)
@@ -17,13 +17,16 @@ size=$(stat -c %s "$font")
 for cut in 12 100 1000 $((size / 2)) $((size - 1)); do head -c "$cut" "$font" > "$work/font/cut$cut.otf"; done
 
 run() {
-  local target=$1 corpus=$2
+  local target=$1 corpus=$2 status=0
   echo "fuzz: $target for ${seconds}s"
-  (cd "$work" && "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
-    "$corpus" 2>&1 | grep -E '^(stat::number_of_executed_units|==[0-9]+==ERROR|SUMMARY|Done)' || true)
-  # libFuzzer writes crash-*, leak-*, timeout-* or oom-* files beside itself when it finds something.
-  if ls "$work"/crash-* "$work"/leak-* "$work"/timeout-* "$work"/oom-* >/dev/null 2>&1; then
-    echo "fuzz: $target found a failing input" >&2
+  "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
+    -artifact_prefix="$work/$target-" "$corpus" > "$work/$target.log" 2>&1 || status=$?
+  grep -E '^stat::number_of_executed_units' "$work/$target.log" || true
+  # libFuzzer ends with a non-zero status and writes the failing input when it finds a crash, a
+  # leak, a time-out or an out-of-memory.
+  if [ "$status" -ne 0 ] || ls "$work/$target-"* >/dev/null 2>&1; then
+    grep -E -A12 'ERROR|runtime error' "$work/$target.log" | head -n 40 >&2 || tail -n 40 "$work/$target.log" >&2
+    echo "fuzz: $target found a failing input (status $status)" >&2
     exit 1
   fi
 }
