@@ -22,12 +22,6 @@ constexpr int RequestWaitCalls = 1000;
 // Headless runs render into this texture instead of a surface.
 WGPUTexture offscreenTexture;
 
-template <typename Status, typename Handle>
-void storeRequestedHandle(Status status, Handle handle, WGPUStringView, void* userdata1, void*) {
-    // Adapter and device requests share this callback; both success values are 1.
-    if (static_cast<uint32_t>(status) == 1) *static_cast<Handle*>(userdata1) = handle;
-}
-
 void waitForHandle(const void* const* handle) {
     for (int call = 0; call < RequestWaitCalls && *handle == nullptr; ++call) wgpuInstanceProcessEvents(gpu.instance);
 }
@@ -43,19 +37,38 @@ WGPUAdapter requestAdapter(WGPUFeatureLevel featureLevel, WGPUBackendType backen
     WGPUAdapter adapter = nullptr;
     WGPURequestAdapterCallbackInfo callback = {};
     callback.mode = WGPUCallbackMode_AllowProcessEvents;
-    callback.callback = storeRequestedHandle<WGPURequestAdapterStatus, WGPUAdapter>;
+    callback.callback = onRequestDone<WGPURequestAdapterStatus, WGPUAdapter>;
     callback.userdata1 = &adapter;
     wgpuInstanceRequestAdapter(gpu.instance, &options, callback);
     waitForHandle(reinterpret_cast<const void* const*>(&adapter));
     return adapter;
 }
 
+const char* backendName(WGPUBackendType backend) {
+    switch (backend) {
+        case WGPUBackendType_Null: return "Null";
+        case WGPUBackendType_WebGPU: return "WebGPU";
+        case WGPUBackendType_D3D11: return "D3D11";
+        case WGPUBackendType_D3D12: return "D3D12";
+        case WGPUBackendType_Metal: return "Metal";
+        case WGPUBackendType_Vulkan: return "Vulkan";
+        case WGPUBackendType_OpenGL: return "OpenGL";
+        case WGPUBackendType_OpenGLES: return "OpenGLES";
+        default: return "unknown";
+    }
+}
+
+int viewLength(WGPUStringView view) {
+    if (!view.data) return 0;
+    return int(view.length == WGPU_STRLEN ? std::strlen(view.data) : view.length);
+}
+
 WGPUBackendType adapterBackend(WGPUAdapter adapter, bool logIt) {
     WGPUAdapterInfo info = {};
     wgpuAdapterGetInfo(adapter, &info);
     if (logIt) {
-        std::fprintf(stderr, "adapter: %.*s (backend %d)\n", int(info.description.length == WGPU_STRLEN ? 0 : info.description.length),
-                     info.description.data ? info.description.data : "", int(info.backendType));
+        std::fprintf(stderr, "adapter: %.*s (%s backend)\n", viewLength(info.description),
+                     info.description.data ? info.description.data : "", backendName(info.backendType));
         std::fflush(stderr);
     }
     WGPUBackendType backend = info.backendType;
@@ -91,7 +104,7 @@ bool requestDevice() {
 
     WGPURequestDeviceCallbackInfo callback = {};
     callback.mode = WGPUCallbackMode_AllowProcessEvents;
-    callback.callback = storeRequestedHandle<WGPURequestDeviceStatus, WGPUDevice>;
+    callback.callback = onRequestDone<WGPURequestDeviceStatus, WGPUDevice>;
     callback.userdata1 = &gpu.device;
     wgpuAdapterRequestDevice(gpu.adapter, &descriptor, callback);
     waitForHandle(reinterpret_cast<const void* const*>(&gpu.device));

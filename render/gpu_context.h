@@ -52,8 +52,15 @@ void configureSurface(int32_t width, int32_t height);
 // listed, else the first listed, else BGRA8Unorm.
 WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t count);
 
-// Callbacks of the adapter and device requests, and of the device's uncaptured errors.
-void onRequestDone(uint32_t status, void* handle, WGPUStringView message, void* userdata1, void* userdata2);
+// The callback of both the adapter and the device request: on success it stores the handle where
+// userdata1 points; on any other status it leaves that handle alone (null), so the wait runs out.
+template <typename Status, typename Handle>
+void onRequestDone(Status status, Handle handle, WGPUStringView, void* userdata1, void*) {
+    static_assert(uint32_t(WGPURequestAdapterStatus_Success) == uint32_t(WGPURequestDeviceStatus_Success));
+    if (uint32_t(status) == uint32_t(WGPURequestAdapterStatus_Success)) *static_cast<Handle*>(userdata1) = handle;
+}
+
+// The device's uncaptured-error callback.
 void onUncapturedError(const WGPUDevice* device, WGPUErrorType type, WGPUStringView message, void* userdata1,
                        void* userdata2);
 

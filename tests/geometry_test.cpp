@@ -129,3 +129,38 @@ TEST(Capsule, RoomAndSixteenAvatarsFitWithRoomToSpare) {
     for (int i = 0; i < 16; ++i) appendAvatarCapsule(*mesh, float(i) * 0.5f - 4.0f, 0, 0, 1.8f, Grey);
     EXPECT_EQ(mesh->count, 36u + 16u * 1248u);
 }
+
+TEST(Capsule, EveryVertexIsItsRingPointInBandAndSegmentOrder) {
+    // Each group of six is P(j, t0), P(j, t1), P(j+1, t1), P(j, t0), P(j+1, t1), P(j+1, t0), with the
+    // ring and segment angles formed in single precision; checked against an independent evaluation.
+    auto mesh = emptyMesh();
+    const float x = 2.5f, y = 0.25f, z = -1.5f, height = 1.6f;
+    appendAvatarCapsule(*mesh, x, y, z, height, Grey);
+    ASSERT_EQ(mesh->count, 1248u);
+    auto ring = [&](int k, float& dy, float& ny, float& r) {
+        int i = k % 7;
+        float a = float(i) * 1.5707964f / 6.0f;
+        float phi = k < 7 ? a - 1.5707964f : a;
+        dy = (k < 7 ? 0.35f : height - 0.35f) + 0.35f * std::sin(phi);
+        ny = std::sin(phi);
+        r = std::cos(phi);
+    };
+    const int corners[6][2] = {{0, 0}, {0, 1}, {1, 1}, {0, 0}, {1, 1}, {1, 0}};  // (ring step, angle step)
+    uint32_t index = 0;
+    for (int band = 0; band < 13; ++band) {
+        for (int segment = 0; segment < 16; ++segment) {
+            for (const auto& corner : corners) {
+                float dy, ny, r;
+                ring(band + corner[0], dy, ny, r);
+                float theta = float(segment + corner[1]) * 6.2831855f * 0.0625f;
+                const SceneVertex& v = mesh->vertices[index++];
+                EXPECT_EQ(v.position[0], x + 0.35f * (r * std::cos(theta))) << band << "/" << segment;
+                EXPECT_EQ(v.position[1], y + dy) << band << "/" << segment;
+                EXPECT_EQ(v.position[2], z + 0.35f * (r * std::sin(theta))) << band << "/" << segment;
+                EXPECT_EQ(v.normal[0], r * std::cos(theta));
+                EXPECT_EQ(v.normal[1], ny);
+                EXPECT_EQ(v.normal[2], r * std::sin(theta));
+            }
+        }
+    }
+}

@@ -187,3 +187,19 @@ TEST(ErrorLog, WritesExactlyTheMessagesBytes) {
     std::fclose(out);
     EXPECT_EQ(std::string(buffer, length), "wgpu: first part\nwgpu: whole message\nwgpu: \n");
 }
+
+TEST(RequestCallback, StoresTheHandleOnlyOnSuccess) {
+    // Stand-in handles: the callback only copies the pointer, it never calls through it.
+    auto* someAdapter = reinterpret_cast<WGPUAdapter>(uintptr_t(0x1000));
+    WGPUAdapter adapter = nullptr;
+    onRequestDone(WGPURequestAdapterStatus(WGPURequestAdapterStatus_Success + 1), someAdapter, {nullptr, 0}, &adapter,
+                  nullptr);
+    EXPECT_EQ(adapter, nullptr) << "a failed request leaves the handle null";
+    onRequestDone(WGPURequestAdapterStatus_Success, someAdapter, {"ignored", WGPU_STRLEN}, &adapter, nullptr);
+    EXPECT_EQ(adapter, someAdapter);
+
+    auto* someDevice = reinterpret_cast<WGPUDevice>(uintptr_t(0x2000));
+    WGPUDevice device = nullptr;
+    onRequestDone(WGPURequestDeviceStatus_Success, someDevice, {nullptr, 0}, &device, nullptr);
+    EXPECT_EQ(device, someDevice);
+}
