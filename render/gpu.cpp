@@ -22,6 +22,12 @@ constexpr int RequestWaitCalls = 1000;
 // Headless runs render into this texture instead of a surface.
 WGPUTexture offscreenTexture;
 
+// The bytes of a string view: up to its NUL when its length is WGPU_STRLEN; none when it has no data.
+int viewLength(WGPUStringView view) {
+    if (!view.data) return 0;
+    return int(view.length == WGPU_STRLEN ? std::strlen(view.data) : view.length);
+}
+
 void waitForHandle(const void* const* handle) {
     for (int call = 0; call < RequestWaitCalls && *handle == nullptr; ++call) wgpuInstanceProcessEvents(gpu.instance);
 }
@@ -56,11 +62,6 @@ const char* backendName(WGPUBackendType backend) {
         case WGPUBackendType_OpenGLES: return "OpenGLES";
         default: return "unknown";
     }
-}
-
-int viewLength(WGPUStringView view) {
-    if (!view.data) return 0;
-    return int(view.length == WGPU_STRLEN ? std::strlen(view.data) : view.length);
 }
 
 WGPUBackendType adapterBackend(WGPUAdapter adapter, bool logIt) {
@@ -161,9 +162,7 @@ WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t c
 }
 
 void writeGpuErrorLine(FILE* out, WGPUStringView message) {
-    const char* text = message.data ? message.data : "";
-    size_t length = message.length == WGPU_STRLEN ? std::strlen(text) : (message.data ? message.length : 0);
-    std::fprintf(out, "wgpu: %.*s\n", int(length), text);
+    std::fprintf(out, "wgpu: %.*s\n", viewLength(message), message.data ? message.data : "");
     std::fflush(out);
 }
 
