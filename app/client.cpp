@@ -4,18 +4,18 @@
 
 #include <SDL3/SDL.h>
 
-#include <chrono>
-#include <cstdio>
-
 #include "app/app_state.h"
+#include "app/frame_stats.h"
 #include "app/remote_avatars.h"
+#include "base/files.h"
+#include "base/log.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
+#include "render/font_texture.h"
 #include "render/gpu_context.h"
 #include "render/renderer.h"
-#include "ui/font_atlas.h"
 #include "ui/ui_mesh.h"
 #include "world/player.h"
 #include "world/room_geometry.h"
@@ -24,56 +24,59 @@ namespace {
 
 const char* const WindowTitle = "Vornhal: Zanthery";
 
-// Process-lifetime state of the loop.
-SDL_Window* window;
-bool networkStarted;
-uint64_t lastTickMs;
-float orbitAngle;  // advanced only while on the title screen, so a return continues the orbit
-bool relativeMouseApplied;
-std::chrono::steady_clock::time_point processStart;
-bool firstFrameLogged;
-
 // Milliseconds since start at which each start-up step ended, for the first-frame log line.
 enum StartupStep { WindowReady, GpuReady, FontReady, FloorReady, StartupStepCount };
-long long startupMs[StartupStepCount];
 
-long long msSinceStart() {
-    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - processStart)
-        .count();
-}
+// The frame loop's own state: made at start-up, lives for the process, main thread only.
+struct ClientLoop {
+    SDL_Window* window;
+    bool networkStarted;  // the socket layer started; presence stays off without it
+    uint64_t lastTickMs;
+    float orbitAngle;  // advanced only while on the title screen, so a return continues the orbit
+    bool relativeMouseApplied;
+    uint64_t startNs;
+    uint64_t startupMs[StartupStepCount];
+    bool firstFrameLogged;
+    uint64_t lastFrameStartNs;
+    FrameStats frames;
+};
 
+ClientLoop loop;
+
+uint64_t msSinceStart() { return (SDL_GetTicksNS() - loop.startNs) / 1000000; }
+
+// The cause is already in the log (and on the terminal); the box is what a user on Windows sees.
 int failStartup(const char* message) {
-    SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, WindowTitle, message, nullptr);
+    if (!SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, WindowTitle, message, nullptr)) {
+        logFatal("the error box could not be shown either: %s", SDL_GetError());
+    }
     return 1;
 }
 
-// Everything written to standard error from here on (chiefly WebGPU validation messages) lands in
-// the log file beside the executable.
-void openLogFile() {
-    const char* basePath = SDL_GetBasePath();
-    if (!basePath) return;
-    char path[4096];
-    std::snprintf(path, sizeof(path), "%svornhalzanthery.log", basePath);
-    (void)std::freopen(path, "w", stderr);
-}
-
 void applyRelativeMouseMode() {
-    if (appCore.relativeMouseMode == relativeMouseApplied) return;
-    SDL_SetWindowRelativeMouseMode(window, appCore.relativeMouseMode);
-    relativeMouseApplied = appCore.relativeMouseMode;
+    if (appCore.relativeMouseMode == loop.relativeMouseApplied) return;
+    SDL_SetWindowRelativeMouseMode(loop.window, appCore.relativeMouseMode);
+    loop.relativeMouseApplied = appCore.relativeMouseMode;
 }
 
 // One line in the log: how long start-up took as the user sees it, and where the time went.
 void logFirstFrame() {
-    long long now = msSinceStart();
-    std::fprintf(stderr,
-                 "first frame presented %lld ms after start (window %lld, GPU and pipelines %lld, font %lld, "
-                 "floor maps %lld, first frame %lld)\n",
-                 now, startupMs[WindowReady], startupMs[GpuReady] - startupMs[WindowReady],
-                 startupMs[FontReady] - startupMs[GpuReady], startupMs[FloorReady] - startupMs[FontReady],
-                 now - startupMs[FloorReady]);
-    std::fflush(stderr);
-    firstFrameLogged = true;
+    uint64_t now = msSinceStart();
+    const uint64_t* at = loop.startupMs;
+    logLine("first frame presented %llu ms after start (window %llu, GPU and pipelines %llu, font %llu, floor maps "
+            "%llu, first frame %llu)",
+            (unsigned long long)now, (unsigned long long)at[WindowReady],
+            (unsigned long long)(at[GpuReady] - at[WindowReady]), (unsigned long long)(at[FontReady] - at[GpuReady]),
+            (unsigned long long)(at[FloorReady] - at[FontReady]), (unsigned long long)(now - at[FloorReady]));
+    loop.firstFrameLogged = true;
+}
+
+void logFrameFigures() {
+    FrameSummary summary = summarizeFrameTimes(loop.frames);
+    if (summary.frames == 0) return;
+    logLine("frames: %u, median %.2f ms (%.1f a second), 99th percentile %.2f ms", summary.frames,
+            double(summary.medianMs), summary.medianMs > 0 ? 1000.0 / double(summary.medianMs) : 0.0,
+            double(summary.percentile99Ms));
 }
 
 void drainEvents() {
@@ -86,11 +89,15 @@ void drainEvents() {
 }
 
 void runFrame() {
+    uint64_t frameStartNs = SDL_GetTicksNS();
+    if (loop.lastFrameStartNs) recordFrameTime(loop.frames, float(frameStartNs - loop.lastFrameStartNs) * 1e-6f);
+    loop.lastFrameStartNs = frameStartNs;
+
     appCore.input.clicked = false;
     drainEvents();
 
     uint64_t now = SDL_GetTicks();
-    float dt = frameTimeStep(now, lastTickMs);
+    float dt = frameTimeStep(now, loop.lastTickMs);
 
     sceneMesh.count = 0;
     uiMesh.count = 0;
@@ -102,17 +109,17 @@ void runFrame() {
         const float eye[3] = {localPlayer.x, localPlayer.y + localPlayer.eyeHeight, localPlayer.z};
         computeViewProjection(eye, localPlayer.yaw, localPlayer.pitch, viewProjection);
     } else {
-        orbitAngle += 0.08f * dt;
-        OrbitCamera orbit = orbitCameraAt(orbitAngle);
+        loop.orbitAngle += 0.08f * dt;
+        OrbitCamera orbit = orbitCameraAt(loop.orbitAngle);
         computeViewProjection(orbit.eye, orbit.yaw, orbit.pitch, viewProjection);
     }
     applyRelativeMouseMode();
 
-    if (SDL_GetWindowFlags(window) & SDL_WINDOW_MINIMIZED) {
+    if (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_MINIMIZED) {
         SDL_Delay(16);
     } else {
         renderFrame(viewProjection);
-        if (lastFrameDraws.presented && !firstFrameLogged) logFirstFrame();
+        if (lastFrameDraws.presented && !loop.firstFrameLogged) logFirstFrame();
     }
     wgpuInstanceProcessEvents(gpu.instance);
 }
@@ -120,26 +127,34 @@ void runFrame() {
 }  // namespace
 
 int runClient(int, char**) {
-    processStart = std::chrono::steady_clock::now();
-    openLogFile();
-    networkStarted = startSocketLayer();
+    loop.startNs = SDL_GetTicksNS();
+    // Without a folder from SDL the log stays on the terminal.
+    if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
+    loop.networkStarted = startSocketLayer();
 
-    if (!SDL_Init(SDL_INIT_VIDEO)) return failStartup(SDL_GetError());
-    window = SDL_CreateWindow(WindowTitle, 1280, 720, SDL_WINDOW_RESIZABLE);
-    if (!window) return failStartup(SDL_GetError());
-    startupMs[WindowReady] = msSinceStart();
-    if (!startGpu(window)) return failStartup("WebGPU start failed");
-    startupMs[GpuReady] = msSinceStart();
+    if (!SDL_Init(SDL_INIT_VIDEO)) {
+        logFatal("start-up failed: SDL_Init (video): %s", SDL_GetError());
+        return failStartup(SDL_GetError());
+    }
+    loop.window = SDL_CreateWindow(WindowTitle, 1280, 720, SDL_WINDOW_RESIZABLE);
+    if (!loop.window) {
+        logFatal("start-up failed: SDL_CreateWindow: %s", SDL_GetError());
+        return failStartup(SDL_GetError());
+    }
+    loop.startupMs[WindowReady] = msSinceStart();
+    if (!startGpu(loop.window)) return failStartup("WebGPU start failed");
+    loop.startupMs[GpuReady] = msSinceStart();
     if (!loadFontAtlas()) return failStartup("coolvetica.otf failed to load");
-    startupMs[FontReady] = msSinceStart();
+    loop.startupMs[FontReady] = msSinceStart();
     if (!loadFloorMaterial()) return failStartup("floor textures failed to load");
-    startupMs[FloorReady] = msSinceStart();
+    loop.startupMs[FloorReady] = msSinceStart();
 
     appCore.running = true;
-    lastTickMs = SDL_GetTicks();
+    loop.lastTickMs = SDL_GetTicks();
     while (appCore.running) runFrame();
 
+    logFrameFigures();
     SDL_Quit();
-    if (networkStarted) stopSocketLayer();
+    if (loop.networkStarted) stopSocketLayer();
     return 0;
 }

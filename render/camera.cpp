@@ -19,10 +19,9 @@ void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int wi
     float uy = rz * fx - rx * fz;
     float uz = rx * fy;
 
-    float focal = 1.0f / std::tan(0.6108653f);
     float aspect = float(width) / float(height);
-    float sx = focal / aspect;
-    float sy = focal;
+    float sx = CameraFocalFactor / aspect;
+    float sy = CameraFocalFactor;
     float depthScale = CameraFar / (CameraFar - CameraNear);
     float depthOffset = -(CameraFar * CameraNear) / (CameraFar - CameraNear);
 

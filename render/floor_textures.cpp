@@ -1,25 +1,41 @@
-// Floor texture loading: each map decoded, uploaded level by level, and bound with a repeating,
-// anisotropic sampler.
+// Floor texture loading: each map decoded, uploaded level by level, and bound with a repeating
+// sampler, anisotropic on hardware.
 #include "render/floor_textures.h"
 
 #include <SDL3/SDL.h>
 
-#include <string>
-
+#include "base/files.h"
+#include "base/log.h"
 #include "render/gpu_context.h"
 
 FloorTextures floorTextures;
 
+namespace {
+
+// A software rasterizer filters every anisotropic sample on the CPU, which costs it more than half
+// of each frame; a hardware adapter gets the full 16.
+constexpr uint16_t HardwareFloorAnisotropy = 16;
+constexpr uint16_t SoftwareFloorAnisotropy = 1;
+
+}  // namespace
+
 WGPUTextureView loadFloorTexture(const char* relativePath, WGPUTextureFormat format) {
-    const char* basePath = SDL_GetBasePath();
-    std::string path = std::string(basePath ? basePath : "") + relativePath;
     size_t fileSize = 0;
-    void* file = SDL_LoadFile(path.c_str(), &fileSize);
-    if (!file) return nullptr;
+    void* file = loadFileBesideExecutable(relativePath, &fileSize);
+    if (!file) {
+        logFatal("floor textures failed to load: cannot read %s: %s", pathBesideExecutable(relativePath).c_str(),
+                 SDL_GetError());
+        return nullptr;
+    }
     RgbaImage level;
     bool decoded = decodeJpegRgba(file, fileSize, level);
     SDL_free(file);
-    if (!decoded) return nullptr;
+    if (!decoded) {
+        logFatal("floor textures failed to load: %s is not a JPEG this client can decode (damaged, unsupported, or "
+                 "larger than 4096 pixels a side)",
+                 relativePath);
+        return nullptr;
+    }
 
     int levels = mipLevelCount(level.width, level.height);
     WGPUTextureDescriptor descriptor = {};
@@ -63,7 +79,7 @@ bool loadFloorMaterial() {
     sampler.lodMinClamp = 0.0f;
     sampler.lodMaxClamp = 32.0f;
     sampler.compare = WGPUCompareFunction_Undefined;
-    sampler.maxAnisotropy = 16;
+    sampler.maxAnisotropy = gpu.softwareRasterizer ? SoftwareFloorAnisotropy : HardwareFloorAnisotropy;
     floorTextures.floorSampler = wgpuDeviceCreateSampler(gpu.device, &sampler);
 
     WGPUBindGroupEntry entries[5] = {

@@ -14,9 +14,10 @@ struct FloorTextures {
 extern FloorTextures floorTextures;
 
 // Loads a floor map (path relative to the executable's folder) as a mipmapped texture; null when
-// the file is missing or does not decode.
+// the file is missing or does not decode (the cause is logged).
 WGPUTextureView loadFloorTexture(const char* relativePath, WGPUTextureFormat format);
 
-// The floor's three maps, its repeating anisotropic sampler and its bind group. False when any map
+// The floor's three maps, its repeating sampler (anisotropic unless the adapter is a software
+// rasterizer) and its bind group. False when any map
 // failed to load (all three are attempted first).
 bool loadFloorMaterial();

@@ -1,5 +1,6 @@
 // Every WebGPU object of the client and the surface's size, in one record that lives for the whole
-// process. Created once at start-up; nothing in it is ever released.
+// process. Created once at start-up and never released, except the size-dependent targets (the
+// depth texture and, headless, the offscreen colour texture), which configureSurface replaces.
 #pragma once
 #include <cstdint>
 #include <cstdio>
@@ -30,6 +31,8 @@ struct GpuContext {
     WGPUBindGroup uiBindGroup;
     WGPUBindGroup floorBindGroup;
     float eyePosition[4];  // the fourth value stays 0
+    uint32_t maxTextureDimension = 4096;  // the device's largest 2D texture side, as granted
+    bool softwareRasterizer;  // the adapter draws on the CPU: the floor sampler then skips anisotropy
 };
 
 extern GpuContext gpu;
@@ -45,8 +48,18 @@ bool startGpu(SDL_Window* window);
 // width x height: for tests that validate shaders, pipelines and frames with no display.
 bool startGpuHeadless(int width, int height);
 
-// Clamps the size to at least 1 x 1, reconfigures the surface and replaces the depth target.
+// Clamps the size to at least 1 x 1 and at most the device's largest texture, reconfigures the
+// surface and replaces the depth target. A window larger than the device can draw keeps its picture
+// in the part that fits (logged once per run).
 void configureSurface(int32_t width, int32_t height);
+
+// A side of the surface within 1 .. maxSide.
+int32_t clampSurfaceSide(int32_t side, uint32_t maxSide);
+
+// True for an adapter that rasterizes on the CPU: type CPU, or a device or description naming one of
+// the software rasterizers (llvmpipe, softpipe, lavapipe, SwiftShader, WARP), since Dawn's OpenGL ES
+// backend reports llvmpipe's type as Unknown.
+bool isSoftwareAdapter(WGPUAdapterType type, WGPUStringView device, WGPUStringView description);
 
 // The preferred surface format among those a surface offers: the first BGRA8Unorm or RGBA8Unorm
 // listed, else the first listed, else BGRA8Unorm.

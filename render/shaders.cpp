@@ -64,13 +64,14 @@ fn shade(w: vec3f, n: vec3f, base: vec3f, rough: f32, metal: f32, ao: f32) -> ve
     let G = (nl / (nl * (1.0 - k) + k)) * (nv / (nv * (1.0 - k) + k));
 
     let f0 = mix(vec3f(0.04), base, metal);
-    let F = f0 + (vec3f(1.0) - f0) * pow(1.0 - max(dot(h, v), 0.0), 5.0);
+    // Two unit vectors can have a dot product a hair above 1; pow of a negative base is undefined.
+    let F = f0 + (vec3f(1.0) - f0) * pow(clamp(1.0 - dot(h, v), 0.0, 1.0), 5.0);
 
     let specular = F * D * G / max(4.0 * nl * nv, 0.001);
     let diff = (vec3f(1.0) - F) * (1.0 - metal) * base / PI;
     var col = (diff + specular) * LIGHT_POWER / d2 * nl;
 
-    let ambF = f0 + (max(vec3f(1.0 - rough), f0) - f0) * pow(1.0 - nv, 5.0);
+    let ambF = f0 + (max(vec3f(1.0 - rough), f0) - f0) * pow(max(1.0 - nv, 0.0), 5.0);
     col = col + ((vec3f(1.0) - ambF) * (1.0 - metal) * base + ambF) * AMBIENT * ao;
 
     col = clamp(col * (2.51 * col + 0.03) / (col * (2.43 * col + 0.59) + 0.14), vec3f(0.0), vec3f(1.0));

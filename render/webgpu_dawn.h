@@ -17,6 +17,8 @@ extern "C" {
 #define WGPU_COPY_STRIDE_UNDEFINED UINT32_MAX
 #define WGPU_MIP_LEVEL_COUNT_UNDEFINED UINT32_MAX
 #define WGPU_ARRAY_LAYER_COUNT_UNDEFINED UINT32_MAX
+#define WGPU_LIMIT_U32_UNDEFINED UINT32_MAX
+#define WGPU_LIMIT_U64_UNDEFINED UINT64_MAX
 
 typedef uint64_t WGPUFlags;
 typedef uint32_t WGPUBool;
@@ -42,10 +44,8 @@ typedef struct WGPUSurfaceImpl* WGPUSurface;
 typedef struct WGPUTextureImpl* WGPUTexture;
 typedef struct WGPUTextureViewImpl* WGPUTextureView;
 
-// Only ever passed by pointer (we pass NULL), so they stay incomplete.
-struct WGPULimits;
+// Only ever passed by pointer (we pass NULL), so it stays incomplete.
 struct WGPUPassTimestampWrites;
-typedef struct WGPULimits WGPULimits;
 typedef struct WGPUPassTimestampWrites WGPUPassTimestampWrites;
 
 // ---- Enums (values as the pinned Dawn build defines them) -------------------
@@ -484,6 +484,47 @@ typedef struct WGPUAdapterInfo {
     uint32_t subgroupMaxSize;
 } WGPUAdapterInfo;
 
+// A device's limits. In a device request, a field left at its _UNDEFINED value asks for the default.
+typedef struct WGPULimits {
+    WGPUChainedStruct* nextInChain;
+    uint32_t maxTextureDimension1D;
+    uint32_t maxTextureDimension2D;
+    uint32_t maxTextureDimension3D;
+    uint32_t maxTextureArrayLayers;
+    uint32_t maxBindGroups;
+    uint32_t maxBindGroupsPlusVertexBuffers;
+    uint32_t maxBindingsPerBindGroup;
+    uint32_t maxDynamicUniformBuffersPerPipelineLayout;
+    uint32_t maxDynamicStorageBuffersPerPipelineLayout;
+    uint32_t maxSampledTexturesPerShaderStage;
+    uint32_t maxSamplersPerShaderStage;
+    uint32_t maxStorageBuffersPerShaderStage;
+    uint32_t maxStorageTexturesPerShaderStage;
+    uint32_t maxUniformBuffersPerShaderStage;
+    uint64_t maxUniformBufferBindingSize;
+    uint64_t maxStorageBufferBindingSize;
+    uint32_t minUniformBufferOffsetAlignment;
+    uint32_t minStorageBufferOffsetAlignment;
+    uint32_t maxVertexBuffers;
+    uint64_t maxBufferSize;
+    uint32_t maxVertexAttributes;
+    uint32_t maxVertexBufferArrayStride;
+    uint32_t maxInterStageShaderVariables;
+    uint32_t maxColorAttachments;
+    uint32_t maxColorAttachmentBytesPerSample;
+    uint32_t maxComputeWorkgroupStorageSize;
+    uint32_t maxComputeInvocationsPerWorkgroup;
+    uint32_t maxComputeWorkgroupSizeX;
+    uint32_t maxComputeWorkgroupSizeY;
+    uint32_t maxComputeWorkgroupSizeZ;
+    uint32_t maxComputeWorkgroupsPerDimension;
+    uint32_t maxImmediateSize;
+    uint32_t maxStorageBuffersInVertexStage;
+    uint32_t maxStorageTexturesInVertexStage;
+    uint32_t maxStorageBuffersInFragmentStage;
+    uint32_t maxStorageTexturesInFragmentStage;
+} WGPULimits;
+
 typedef struct WGPUQueueDescriptor {
     WGPUChainedStruct* nextInChain;
     WGPUStringView label;
@@ -815,6 +856,7 @@ void wgpuInstanceRelease(WGPUInstance instance);
 WGPUFuture wgpuAdapterRequestDevice(WGPUAdapter adapter, WGPUDeviceDescriptor const* descriptor,
                                     WGPURequestDeviceCallbackInfo callbackInfo);
 WGPUStatus wgpuAdapterGetInfo(WGPUAdapter adapter, WGPUAdapterInfo* info);
+WGPUStatus wgpuAdapterGetLimits(WGPUAdapter adapter, WGPULimits* limits);
 void wgpuAdapterInfoFreeMembers(WGPUAdapterInfo adapterInfo);
 void wgpuAdapterRelease(WGPUAdapter adapter);
 
@@ -918,6 +960,11 @@ VZ_WGPU_ABI_CHECK(offsetof(WGPURequestAdapterOptions, compatibleSurface) == 24);
 VZ_WGPU_ABI_CHECK(sizeof(WGPUAdapterInfo) == 96);
 VZ_WGPU_ABI_CHECK(offsetof(WGPUAdapterInfo, description) == 56);
 VZ_WGPU_ABI_CHECK(offsetof(WGPUAdapterInfo, backendType) == 72);
+VZ_WGPU_ABI_CHECK(sizeof(WGPULimits) == 168);
+VZ_WGPU_ABI_CHECK(offsetof(WGPULimits, maxTextureDimension2D) == 12);
+VZ_WGPU_ABI_CHECK(offsetof(WGPULimits, maxUniformBufferBindingSize) == 64);
+VZ_WGPU_ABI_CHECK(offsetof(WGPULimits, maxBufferSize) == 96);
+VZ_WGPU_ABI_CHECK(offsetof(WGPULimits, maxStorageTexturesInFragmentStage) == 164);
 VZ_WGPU_ABI_CHECK(sizeof(WGPUQueueDescriptor) == 24);
 VZ_WGPU_ABI_CHECK(sizeof(WGPUDeviceDescriptor) == 144);
 VZ_WGPU_ABI_CHECK(offsetof(WGPUDeviceDescriptor, requiredLimits) == 40);

@@ -9,6 +9,7 @@
 
 #include "render/camera.h"
 #include "render/floor_textures.h"
+#include "render/font_texture.h"
 #include "render/gpu_context.h"
 #include "render/pipelines.h"
 #include "render/renderer.h"
@@ -28,10 +29,13 @@ public:
             floorLoaded = loadFloorMaterial();
             wgpuInstanceProcessEvents(gpu.instance);
         }
+        startupErrors = uncapturedErrorCount;
     }
     static bool started, fontLoaded, floorLoaded;
+    static int startupErrors;  // counted before any test runs, whatever order they run in
 };
 bool NullDevice::started, NullDevice::fontLoaded, NullDevice::floorLoaded;
+int NullDevice::startupErrors;
 const auto* const environment = ::testing::AddGlobalTestEnvironment(new NullDevice);
 
 struct ErrorWatch {
@@ -71,8 +75,66 @@ TEST(NullBackend, StartsWithAllPipelinesAndBindGroupsAndNoErrors) {
     EXPECT_NE(gpu.flatBindGroup, nullptr);
     EXPECT_NE(gpu.floorBindGroup, nullptr);
     EXPECT_NE(gpu.uiBindGroup, nullptr);
-    wgpuInstanceProcessEvents(gpu.instance);
-    EXPECT_EQ(uncapturedErrorCount, 0);
+    EXPECT_EQ(NullDevice::startupErrors, 0);
+}
+
+TEST(NullBackend, DeviceGetsTheAdaptersLargestTexture) {
+    ASSERT_TRUE(NullDevice::started);
+    WGPULimits adapterLimits = {};
+    ASSERT_EQ(wgpuAdapterGetLimits(gpu.adapter, &adapterLimits), WGPUStatus_Success);
+    EXPECT_EQ(gpu.maxTextureDimension, adapterLimits.maxTextureDimension2D);
+    EXPECT_GE(gpu.maxTextureDimension, 8192u);
+}
+
+TEST(NullBackend, WindowLargerThanTheDeviceDrawsThePartThatFits) {
+    ASSERT_TRUE(NullDevice::started);
+    const int32_t limit = int32_t(gpu.maxTextureDimension);
+    ErrorWatch errors;
+    struct Case {
+        int32_t width, height, expectedWidth, expectedHeight;
+    };
+    for (Case c : {Case{limit + 1, 64, limit, 64}, Case{64, limit + 904, 64, limit}, Case{limit, 32, limit, 32},
+                   Case{-5, limit * 2, 1, limit}}) {
+        configureSurface(c.width, c.height);
+        EXPECT_EQ(gpu.surfaceWidth, c.expectedWidth) << c.width << " x " << c.height;
+        EXPECT_EQ(gpu.surfaceHeight, c.expectedHeight) << c.width << " x " << c.height;
+        buildFrame(1, 10);
+        renderTitleView();
+    }
+    EXPECT_EQ(errors.newErrors(), 0) << "no validation error from the surface, the depth target or the frame";
+    configureSurface(320, 240);
+}
+
+TEST(NullBackend, NullAdapterCountsAsSoftwareSoTheFloorSkipsAnisotropy) {
+    ASSERT_TRUE(NullDevice::started);
+    EXPECT_TRUE(gpu.softwareRasterizer);
+}
+
+TEST(AdapterKind, SoftwareRasterizersAreRecognisedByTypeOrName) {
+    struct Case {
+        WGPUAdapterType type;
+        const char* device;
+        const char* description;
+        bool software;
+    };
+    const Case cases[] = {
+        {WGPUAdapterType_Unknown, "llvmpipe (LLVM 15.0.6, 256 bits)", "OpenGL ES 3.2 Mesa 22.3.6", true},
+        {WGPUAdapterType_CPU, "", "", true},
+        {WGPUAdapterType_Unknown, "", "Mesa softpipe", true},
+        {WGPUAdapterType_IntegratedGPU, "lavapipe", "", true},
+        {WGPUAdapterType_Unknown, "SwiftShader Device (Subzero)", "", true},
+        {WGPUAdapterType_Unknown, "Microsoft Basic Render Driver", "", true},
+        {WGPUAdapterType_DiscreteGPU, "NVIDIA GeForce RTX 3060", "", false},
+        {WGPUAdapterType_IntegratedGPU, "AMD Radeon Graphics (RADV RENOIR)", "Mesa 22.3.6", false},
+        {WGPUAdapterType_Unknown, "llvm", "pipe", false},
+        {WGPUAdapterType_Unknown, "", "", false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(isSoftwareAdapter(c.type, {c.device, WGPU_STRLEN}, {c.description, WGPU_STRLEN}), c.software)
+            << c.device << " / " << c.description;
+    }
+    // Only the view's own bytes count: a name cut off by its length is not matched.
+    EXPECT_FALSE(isSoftwareAdapter(WGPUAdapterType_Unknown, {"llvmpipe", 4}, {nullptr, 0}));
 }
 
 TEST(NullBackend, RoomOnlyFrameDrawsFloorThenTheRest) {

@@ -1,63 +1,49 @@
-// Font loading: read the file, bake it, upload the atlas and make the bind groups that draw with it.
+// Glyph baking. The font's structure is checked before stb_truetype sees it, because stb_truetype
+// follows the offsets in the file without bounds checks.
+#include <stb/stb_truetype.h>
+
+#include <cstring>
+
 #include "ui/font_atlas.h"
+#include "ui/font_check.h"
 
-#include <SDL3/SDL.h>
+FontAtlas fontAtlas;
 
-#include <string>
-#include <vector>
+namespace {
 
-#include "render/gpu_context.h"
+void copyGlyphs(const stbtt_bakedchar* baked, BakedGlyph* glyphs) {
+    for (int i = 0; i < FontGlyphCount; ++i) {
+        glyphs[i] = {baked[i].x0, baked[i].y0, baked[i].x1, baked[i].y1, baked[i].xoff, baked[i].yoff,
+                     baked[i].xadvance};
+    }
+}
 
-bool loadFontAtlas() {
-    const char* basePath = SDL_GetBasePath();
-    std::string path = std::string(basePath ? basePath : "") + "coolvetica.otf";
-    size_t fontSize = 0;
-    void* fontData = SDL_LoadFile(path.c_str(), &fontSize);
-    if (!fontData) return false;
+}  // namespace
 
-    std::vector<unsigned char> pixels(size_t(FontAtlasSize) * FontAtlasSize);
-    bool baked = bakeFontAtlas(static_cast<const unsigned char*>(fontData), fontSize, pixels.data(), fontAtlas);
-    SDL_free(fontData);
-    if (!baked) return false;
+bool bakeFontAtlas(const unsigned char* fontData, size_t fontSize, unsigned char* pixels, FontAtlas& atlas,
+                   const char** failure) {
+    std::memset(pixels, 0, size_t(FontAtlasSize) * FontAtlasSize);
+    if (!isFontDataSafe(fontData, fontSize)) {
+        if (failure) *failure = "not a font this client can read safely (damaged, or an unsupported kind)";
+        return false;
+    }
 
-    WGPUTextureDescriptor textureDescriptor = {};
-    textureDescriptor.label = {nullptr, WGPU_STRLEN};
-    textureDescriptor.usage = WGPUTextureUsage_CopyDst | WGPUTextureUsage_TextureBinding;
-    textureDescriptor.dimension = WGPUTextureDimension_2D;
-    textureDescriptor.size = {FontAtlasSize, FontAtlasSize, 1};
-    textureDescriptor.format = WGPUTextureFormat_R8Unorm;
-    textureDescriptor.mipLevelCount = 1;
-    textureDescriptor.sampleCount = 1;
-    WGPUTexture texture = wgpuDeviceCreateTexture(gpu.device, &textureDescriptor);
+    stbtt_bakedchar small[FontGlyphCount];
+    stbtt_bakedchar large[FontGlyphCount];
+    int smallResult = stbtt_BakeFontBitmap(fontData, 0, FontSmallPixels, pixels, FontAtlasSize, FontSmallRegionRows,
+                                           FontFirstGlyph, FontGlyphCount, small);
+    int largeResult = stbtt_BakeFontBitmap(fontData, 0, FontLargePixels,
+                                           pixels + size_t(FontLargeRegionTop) * FontAtlasSize, FontAtlasSize,
+                                           FontLargeRegionRows, FontFirstGlyph, FontGlyphCount, large);
+    if (smallResult <= 0 || largeResult <= 0) {
+        if (failure) *failure = "its glyphs do not fit the atlas";
+        return false;
+    }
 
-    WGPUTexelCopyTextureInfo destination = {};
-    destination.texture = texture;
-    destination.mipLevel = 0;
-    destination.aspect = WGPUTextureAspect_Undefined;
-    WGPUTexelCopyBufferLayout layout = {};
-    layout.offset = 0;
-    layout.bytesPerRow = FontAtlasSize;
-    layout.rowsPerImage = FontAtlasSize;
-    WGPUExtent3D extent = {FontAtlasSize, FontAtlasSize, 1};
-    wgpuQueueWriteTexture(gpu.queue, &destination, pixels.data(), pixels.size(), &layout, &extent);
-    WGPUTextureView view = wgpuTextureCreateView(texture, nullptr);
-
-    WGPUSamplerDescriptor samplerDescriptor = {};
-    samplerDescriptor.label = {nullptr, WGPU_STRLEN};
-    samplerDescriptor.magFilter = WGPUFilterMode_Linear;
-    samplerDescriptor.minFilter = WGPUFilterMode_Linear;
-    samplerDescriptor.mipmapFilter = WGPUMipmapFilterMode_Undefined;
-    samplerDescriptor.lodMinClamp = 0.0f;
-    samplerDescriptor.lodMaxClamp = 32.0f;
-    samplerDescriptor.compare = WGPUCompareFunction_Undefined;
-    samplerDescriptor.maxAnisotropy = 1;
-    WGPUSampler sampler = wgpuDeviceCreateSampler(gpu.device, &samplerDescriptor);
-
-    WGPUBindGroupEntry flatEntries[1] = {bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes)};
-    gpu.flatBindGroup = createBindGroup(gpu.flatPipeline, flatEntries, 1);
-
-    WGPUBindGroupEntry uiEntries[3] = {bufferBinding(0, gpu.screenUniformBuffer, ScreenUniformBytes),
-                                       textureBinding(1, view), samplerBinding(2, sampler)};
-    gpu.uiBindGroup = createBindGroup(gpu.uiPipeline, uiEntries, 3);
+    copyGlyphs(small, atlas.smallGlyphs);
+    copyGlyphs(large, atlas.largeGlyphs);
+    for (int row = FontSolidBlockTop; row < FontSolidBlockTop + FontSolidBlockSide; ++row) {
+        std::memset(pixels + size_t(row) * FontAtlasSize + FontSolidBlockLeft, 255, FontSolidBlockSide);
+    }
     return true;
 }

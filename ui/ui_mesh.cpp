@@ -39,9 +39,9 @@ void pushUiRect(UiMesh& mesh, float left, float top, float right, float bottom, 
 
 void drawUiText(UiMesh& mesh, const FontAtlas& atlas, float x, float y, const char* text, float size,
                 const UiColour& colour) {
-    bool large = size > 44.0f;
+    bool large = size > UiLargeTextAbove;
     const BakedGlyph* glyphs = large ? atlas.largeGlyphs : atlas.smallGlyphs;
-    float scale = large ? size / 96.0f : size * 0.03125f;
+    float scale = size / (large ? FontLargePixels : FontSmallPixels);
     float rowOffset = large ? float(FontLargeRegionTop) : 0.0f;
     if (!text || !*text) return;
 
@@ -54,8 +54,9 @@ void drawUiText(UiMesh& mesh, const FontAtlas& atlas, float x, float y, const ch
         float top = baseline + scale * g.yoff;
         float right = left + scale * float(g.x1 - g.x0);
         float bottom = top + scale * float(g.y1 - g.y0);
-        pushUiQuad(mesh, left, top, right, bottom, g.x0 / 1024.0f, (g.y0 + rowOffset) / 1024.0f, g.x1 / 1024.0f,
-                   (g.y1 + rowOffset) / 1024.0f, colour, colour);
+        constexpr float texel = 1.0f / float(FontAtlasSize);
+        pushUiQuad(mesh, left, top, right, bottom, g.x0 * texel, (g.y0 + rowOffset) * texel, g.x1 * texel,
+                   (g.y1 + rowOffset) * texel, colour, colour);
         pen += scale * g.xadvance;
     }
 }

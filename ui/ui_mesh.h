@@ -39,6 +39,9 @@ void pushUiQuad(UiMesh& mesh, float left, float top, float right, float bottom, 
 void pushUiRect(UiMesh& mesh, float left, float top, float right, float bottom, const UiColour& leftColour,
                 const UiColour& rightColour);
 
+// Text larger than this many pixels is drawn from the 96-pixel glyphs, smaller from the 32-pixel ones.
+constexpr float UiLargeTextAbove = 44.0f;
+
 // Draws text with its line top at (x, y), left-aligned, no wrapping. Sizes above 44 pixels use the
 // large glyph set. Bytes outside printable ASCII are skipped without moving the pen.
 void drawUiText(UiMesh& mesh, const FontAtlas& atlas, float x, float y, const char* text, float size,

@@ -15,9 +15,11 @@ struct RoomFace {
 };
 
 // Floor corners 0..3, ceiling corners 4..7 above them.
+constexpr float W = RoomHalfWidth;
+constexpr float H = RoomHeight;
 constexpr float RoomCorners[8][3] = {
-    {-6, 0, -6}, {6, 0, -6}, {6, 0, 6}, {-6, 0, 6},
-    {-6, 4, -6}, {6, 4, -6}, {6, 4, 6}, {-6, 4, 6},
+    {-W, 0, -W}, {W, 0, -W}, {W, 0, W}, {-W, 0, W},
+    {-W, H, -W}, {W, H, -W}, {W, H, W}, {-W, H, W},
 };
 
 constexpr float WallColour[3] = {0.62f, 0.63f, 0.65f};

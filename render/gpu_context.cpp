@@ -1,12 +1,16 @@
 // WebGPU start-up: instance, surface, adapter, device, surface format and depth target, plus the two
 // callbacks the requests and the device use. Every call happens on the main thread; the request
 // callbacks run inside wgpuInstanceProcessEvents.
+#include "render/gpu_context.h"
+
 #include <SDL3/SDL.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
-#include "render/gpu_context.h"
+#include "base/log.h"
 #include "render/pipelines.h"
 #include "render/window_surface.h"
 #include "ui/ui_mesh.h"
@@ -21,6 +25,8 @@ constexpr int RequestWaitCalls = 1000;
 
 // Headless runs render into this texture instead of a surface.
 WGPUTexture offscreenTexture;
+// A window larger than the device can draw is said once per run, not every frame.
+bool oversizeLogged;
 
 // The bytes of a string view: up to its NUL when its length is WGPU_STRLEN; none when it has no data.
 int viewLength(WGPUStringView view) {
@@ -64,17 +70,27 @@ const char* backendName(WGPUBackendType backend) {
     }
 }
 
-WGPUBackendType adapterBackend(WGPUAdapter adapter, bool logIt) {
+const char* text(WGPUStringView view) { return view.data ? view.data : ""; }
+
+WGPUBackendType adapterBackend(WGPUAdapter adapter) {
     WGPUAdapterInfo info = {};
     wgpuAdapterGetInfo(adapter, &info);
-    if (logIt) {
-        std::fprintf(stderr, "adapter: %.*s (%s backend)\n", viewLength(info.description),
-                     info.description.data ? info.description.data : "", backendName(info.backendType));
-        std::fflush(stderr);
-    }
     WGPUBackendType backend = info.backendType;
     wgpuAdapterInfoFreeMembers(info);
     return backend;
+}
+
+// Decides how the floor is sampled and says so in the adapter line.
+void describeAdapter(WGPUAdapter adapter) {
+    WGPUAdapterInfo info = {};
+    wgpuAdapterGetInfo(adapter, &info);
+    gpu.softwareRasterizer = isSoftwareAdapter(info.adapterType, info.device, info.description);
+    logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s)", viewLength(info.description),
+            text(info.description), viewLength(info.device), text(info.device), backendName(info.backendType),
+            int(info.adapterType),
+            gpu.softwareRasterizer ? "software rasterizer: floor sampled without anisotropic filtering"
+                                   : "floor sampled with anisotropy 16");
+    wgpuAdapterInfoFreeMembers(info);
 }
 
 // Dawn answers a plain request with its Null backend when no Vulkan driver is usable; that adapter
@@ -82,24 +98,39 @@ WGPUBackendType adapterBackend(WGPUAdapter adapter, bool logIt) {
 // Mesa's llvmpipe) is asked for by name at the compatibility feature level.
 bool chooseAdapter() {
     WGPUAdapter adapter = requestAdapter(WGPUFeatureLevel(0), WGPUBackendType_Undefined);
-    if (adapter && adapterBackend(adapter, false) == WGPUBackendType_Null) {
+    if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
         wgpuAdapterRelease(adapter);
         adapter = nullptr;
     }
     if (!adapter) adapter = requestAdapter(WGPUFeatureLevel_Compatibility, WGPUBackendType_OpenGLES);
-    if (adapter && adapterBackend(adapter, false) == WGPUBackendType_Null) {
+    if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
         wgpuAdapterRelease(adapter);
         adapter = nullptr;
     }
     if (!adapter) return false;
     gpu.adapter = adapter;
-    adapterBackend(adapter, true);
+    describeAdapter(adapter);
     return true;
 }
 
+// Every limit at its default except the largest texture side, which is the adapter's own: a
+// compatibility device's default (4096) is smaller than a maximised window on a large display.
+WGPULimits deviceLimits() {
+    WGPULimits limits;
+    std::memset(&limits, 0xFF, sizeof(limits));  // every field _UNDEFINED: the default
+    limits.nextInChain = nullptr;
+    WGPULimits supported = {};
+    if (wgpuAdapterGetLimits(gpu.adapter, &supported) == WGPUStatus_Success && supported.maxTextureDimension2D > 0) {
+        limits.maxTextureDimension2D = supported.maxTextureDimension2D;
+    }
+    return limits;
+}
+
 bool requestDevice() {
+    WGPULimits limits = deviceLimits();
     WGPUDeviceDescriptor descriptor = {};
     descriptor.label = {nullptr, WGPU_STRLEN};
+    descriptor.requiredLimits = &limits;
     descriptor.defaultQueue.label = {nullptr, WGPU_STRLEN};
     descriptor.uncapturedErrorCallbackInfo.callback = onUncapturedError;
 
@@ -111,6 +142,8 @@ bool requestDevice() {
     waitForHandle(reinterpret_cast<const void* const*>(&gpu.device));
     if (!gpu.device) return false;
     gpu.queue = wgpuDeviceGetQueue(gpu.device);
+    gpu.maxTextureDimension = limits.maxTextureDimension2D != WGPU_LIMIT_U32_UNDEFINED ? limits.maxTextureDimension2D
+                                                                                       : 4096;
     return true;
 }
 
@@ -127,7 +160,11 @@ bool createPipelinesAndBuffers() {
     gpu.flatPipeline = createScenePipeline("fs_flat");
     gpu.floorPipeline = createScenePipeline("fs_floor");
     gpu.uiPipeline = createUiPipeline();
-    if (!gpu.flatPipeline || !gpu.floorPipeline || !gpu.uiPipeline) return false;
+    if (!gpu.flatPipeline || !gpu.floorPipeline || !gpu.uiPipeline) {
+        logFatal("WebGPU start failed: pipelines: %s%s%s not created (the wgpu: lines above say why)",
+                 gpu.flatPipeline ? "" : "flat ", gpu.floorPipeline ? "" : "floor ", gpu.uiPipeline ? "" : "ui");
+        return false;
+    }
 
     gpu.sceneVertexBuffer = createBuffer(uint64_t(SceneVertexCapacity) * sizeof(SceneVertex), WGPUBufferUsage_Vertex);
     gpu.uiVertexBuffer = createBuffer(uint64_t(UiVertexCapacity) * sizeof(UiVertex), WGPUBufferUsage_Vertex);
@@ -173,11 +210,25 @@ void onUncapturedError(const WGPUDevice*, WGPUErrorType, WGPUStringView message,
 
 bool startGpu(SDL_Window* window) {
     gpu.instance = wgpuCreateInstance(nullptr);
-    if (!gpu.instance) return false;
+    if (!gpu.instance) {
+        logFatal("WebGPU start failed: instance: wgpuCreateInstance gave none");
+        return false;
+    }
     gpu.surface = createWindowSurface(gpu.instance, window);
-    if (!gpu.surface) return false;
-    if (!chooseAdapter()) return false;
-    if (!requestDevice()) return false;
+    if (!gpu.surface) {
+        logFatal("WebGPU start failed: surface: none could be made from the window's native handles (video driver %s)",
+                 SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "unknown");
+        return false;
+    }
+    if (!chooseAdapter()) {
+        logFatal("WebGPU start failed: adapter: no adapter that draws was offered (tried the default request and "
+                 "OpenGL ES at the compatibility level)");
+        return false;
+    }
+    if (!requestDevice()) {
+        logFatal("WebGPU start failed: device: the device request did not succeed within %d waits", RequestWaitCalls);
+        return false;
+    }
 
     WGPUSurfaceCapabilities capabilities = {};
     wgpuSurfaceGetCapabilities(gpu.surface, gpu.adapter, &capabilities);
@@ -196,15 +247,49 @@ bool startGpuHeadless(int width, int height) {
     gpu.surface = nullptr;
     gpu.adapter = requestAdapter(WGPUFeatureLevel_Core, WGPUBackendType_Null);
     if (!gpu.adapter) return false;
+    describeAdapter(gpu.adapter);
     if (!requestDevice()) return false;
     gpu.surfaceFormat = WGPUTextureFormat_RGBA8Unorm;
     configureSurface(width, height);
     return createPipelinesAndBuffers();
 }
 
+int32_t clampSurfaceSide(int32_t side, uint32_t maxSide) {
+    if (side < 1) return 1;
+    if (maxSide < uint32_t(INT32_MAX) && uint32_t(side) > maxSide) return int32_t(maxSide);
+    return side;
+}
+
+bool isSoftwareAdapter(WGPUAdapterType type, WGPUStringView device, WGPUStringView description) {
+    if (type == WGPUAdapterType_CPU) return true;
+    static const char* const softwareNames[] = {"llvmpipe", "softpipe", "lavapipe", "swiftshader",
+                                                "microsoft basic render driver"};
+    for (WGPUStringView view : {device, description}) {
+        int length = viewLength(view);
+        for (const char* name : softwareNames) {
+            int nameLength = int(std::strlen(name));
+            for (int at = 0; at + nameLength <= length; ++at) {
+                int matched = 0;
+                while (matched < nameLength &&
+                       std::tolower(static_cast<unsigned char>(view.data[at + matched])) == name[matched]) {
+                    ++matched;
+                }
+                if (matched == nameLength) return true;
+            }
+        }
+    }
+    return false;
+}
+
 void configureSurface(int32_t width, int32_t height) {
-    gpu.surfaceWidth = width < 1 ? 1 : width;
-    gpu.surfaceHeight = height < 1 ? 1 : height;
+    gpu.surfaceWidth = clampSurfaceSide(width, gpu.maxTextureDimension);
+    gpu.surfaceHeight = clampSurfaceSide(height, gpu.maxTextureDimension);
+    if ((gpu.surfaceWidth < width || gpu.surfaceHeight < height) && !oversizeLogged) {
+        logLine("window of %d x %d pixels is larger than the device's largest texture (%u): drawing %d x %d of it",
+                int(width), int(height), unsigned(gpu.maxTextureDimension), int(gpu.surfaceWidth),
+                int(gpu.surfaceHeight));
+        oversizeLogged = true;
+    }
 
     if (gpu.surface) {
         WGPUSurfaceConfiguration configuration = {};

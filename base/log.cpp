@@ -1,0 +1,59 @@
+// Log lines through standard error, and a duplicate of the original stream for fatal ones.
+#include "base/log.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#if defined(_WIN32)
+#include <io.h>
+#define duplicateDescriptor _dup
+#define openDescriptor _fdopen
+#define fileDescriptor _fileno
+#else
+#include <unistd.h>
+#define duplicateDescriptor dup
+#define openDescriptor fdopen
+#define fileDescriptor fileno
+#endif
+
+namespace {
+
+// The standard error the process started with, once openLogFile has moved the real one; lives for
+// the process.
+std::FILE* originalStandardError;
+
+void writeLine(std::FILE* out, const char* format, va_list arguments) {
+    std::vfprintf(out, format, arguments);
+    std::fputc('\n', out);
+    std::fflush(out);
+}
+
+}  // namespace
+
+bool openLogFile(const char* path) {
+    if (!originalStandardError) {
+        int copy = duplicateDescriptor(fileDescriptor(stderr));
+        if (copy >= 0) originalStandardError = openDescriptor(copy, "w");
+    }
+    return std::freopen(path, "w", stderr) != nullptr;
+}
+
+void logLine(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    writeLine(stderr, format, arguments);
+    va_end(arguments);
+}
+
+void logFatal(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    if (originalStandardError) {
+        va_list again;
+        va_copy(again, arguments);
+        writeLine(originalStandardError, format, again);
+        va_end(again);
+    }
+    writeLine(stderr, format, arguments);
+    va_end(arguments);
+}

@@ -1,0 +1,24 @@
+// The one way to log: a line per event with its cause, written to standard error, which start-up
+// points at the log file beside the executable. Fatal start-up failures also reach the terminal the
+// client was started from, because an error box cannot always be shown (no display, for one).
+#pragma once
+
+// Keeps a copy of the current standard error for fatal lines, then reopens standard error onto the
+// file at path, truncating it. False when the file could not be opened: standard error stays where
+// it was.
+bool openLogFile(const char* path);
+
+// One line, printf-style (the newline is added), flushed at once so that a crash right after still
+// leaves it in the log.
+void logLine(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
+
+// The same line, also written to the standard error the process started with.
+void logFatal(const char* format, ...)
+#if defined(__GNUC__)
+    __attribute__((format(printf, 1, 2)))
+#endif
+    ;
