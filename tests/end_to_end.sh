@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # The real client under Xvfb, driven as a user would: it starts, shows its window, draws the room,
-# follows a resize, logs no WebGPU error and quits cleanly when its window is closed; and with a
-# missing or broken asset it shows the error box with the exact text and exits with code 1.
+# follows a resize (also to wider than a compatibility device's default texture limit), logs no
+# WebGPU error and quits cleanly when its window is closed, logging its frame figures; with a
+# missing or broken asset it shows the error box with the exact text, logs the cause and exits with
+# code 1; with no display at all it tells the terminal why.
 # Usage: end_to_end.sh <build folder>
 set -uo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/xvfb.sh"
-start_virtual_display 1600x1000x24 || exit 1
+# As wide as a 5K display, so the window can grow past 4096 pixels.
+start_virtual_display 5000x1200x24 || exit 1
 
 work=$(mktemp -d)
 screens="$build/test-screens"
@@ -89,26 +92,44 @@ else
   share=$(clear_share "$shot")
   expect "after a resize the room fills the new size: clear colour on $share" is_true "$share < 0.001"
 
+  # Wider than a compatibility device's default largest texture (4096): the device must have asked
+  # for the adapter's own limit, or the surface and depth target fail every frame.
+  # A screenshot holds only what is on the screen, so the window goes to the left edge first.
+  xdotool windowmove "$window" 0 0
+  xdotool windowsize "$window" 4200 600
+  sleep 3
+  shot="$screens/wide.png"
+  import -window "$window" "$shot"
+  expect "a 4200x600 window gives a 4200x600 picture (was $(size_of "$shot"))" [ "$(size_of "$shot")" = 4200x600 ]
+  share=$(clear_share "$shot")
+  expect "a 4200x600 window is drawn edge to edge: clear colour on $share" is_true "$share < 0.001"
+  right_edge=$(region "$shot" mean 100x100+4090+250)
+  expect "the part beyond 4096 pixels shows the room (mean $right_edge)" is_true "$right_edge > 20"
+
   errors=$(grep -c '^wgpu:' "$dir/vornhalzanthery.log")
   expect "the log holds no wgpu: line (found $errors)" [ "$errors" = 0 ]
+  expect "the adapter line says how the floor is sampled" grep -q '^adapter: .*floor sampled' "$dir/vornhalzanthery.log"
 
   "$build/close_window" "$window"
   wait_for_exit "$client_pid" 10
   status=$?
   expect "closing the window ends the process within a second with exit code 0 (got $status)" [ "$status" = 0 ]
   client_pid=""
+  expect "the log ends with the frame figures" grep -q '^frames: [0-9]*, median .* 99th percentile' "$dir/vornhalzanthery.log"
+  grep -m1 '^adapter' "$dir/vornhalzanthery.log" || true
   grep -m1 '^first frame' "$dir/vornhalzanthery.log" || true
+  grep -m1 '^frames' "$dir/vornhalzanthery.log" || true
 fi
 
 # --- Start-up failures ---------------------------------------------------------------------------
 probe=$(find "$build" -name 'libmessage_box_probe.so' | head -n 1)
 
 # Runs the client in dir, finds its error box, dismisses it with the keyboard, and checks the
-# recorded text and the exit code.
+# recorded text, the exit code and that the log and the terminal name the cause.
 expect_error_box() {
-  local name=$1 dir=$2 text=$3 box="" id
+  local name=$1 dir=$2 text=$3 cause=$4 box="" id
   rm -f "$work/boxes.txt"
-  VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" &
+  VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" 2> "$work/terminal.txt" &
   client_pid=$!
   for _ in $(seq 1 300); do
     # The probe records the text just before the box opens, so the game window (if any) is mapped
@@ -136,23 +157,37 @@ expect_error_box() {
   client_pid=""
   expect "$name: the box says \"$text\"" [ "$(cat "$work/boxes.txt" 2>/dev/null)" = "$(printf 'Vornhal: Zanthery\n%s' "$text")" ]
   expect "$name: exit code 1 (got $status)" [ "$status" = 1 ]
+  expect "$name: the log names the cause ($cause)" grep -q -- "$cause" "$dir/vornhalzanthery.log"
+  expect "$name: so does the terminal" grep -q -- "$cause" "$work/terminal.txt"
 }
 
 dir=$(install_copy nofont)
 rm "$dir/coolvetica.otf"
-expect_error_box nofont "$dir" "coolvetica.otf failed to load"
+expect_error_box nofont "$dir" "coolvetica.otf failed to load" "coolvetica.otf failed to load: cannot read .*coolvetica.otf"
 
 dir=$(install_copy badfont)
 head -c 3000 "$build/coolvetica.otf" > "$dir/coolvetica.otf"
-expect_error_box badfont "$dir" "coolvetica.otf failed to load"
+expect_error_box badfont "$dir" "coolvetica.otf failed to load" "coolvetica.otf failed to load: not a font"
 
 dir=$(install_copy nobase)
 rm "$dir/floor/base.jpg"
-expect_error_box nobase "$dir" "floor textures failed to load"
+expect_error_box nobase "$dir" "floor textures failed to load" "floor textures failed to load: cannot read .*floor/base.jpg"
 
 dir=$(install_copy pngnormal)
 convert "$build/floor/normal.jpg" "png:$dir/floor/normal.jpg"
-expect_error_box pngnormal "$dir" "floor textures failed to load"
+expect_error_box pngnormal "$dir" "floor textures failed to load" "floor/normal.jpg is not a JPEG"
+
+# With no display at all no box can be shown: the terminal and the log still say what failed.
+dir=$(install_copy nodisplay)
+env -u DISPLAY -u WAYLAND_DISPLAY "$dir/vornhalzanthery" > "$work/nodisplay-out.txt" 2> "$work/nodisplay-err.txt" &
+client_pid=$!
+wait_for_exit "$client_pid" 100
+status=$?
+client_pid=""
+expect "no display: exit code 1 (got $status)" [ "$status" = 1 ]
+expect "no display: the terminal says SDL_Init failed and why ($(head -c 200 "$work/nodisplay-err.txt"))" \
+  grep -q 'start-up failed: SDL_Init (video): .' "$work/nodisplay-err.txt"
+expect "no display: so does the log" grep -q 'start-up failed: SDL_Init (video): .' "$dir/vornhalzanthery.log"
 
 echo "end to end: $passed passed, $failed failed"
 [ "$failed" = 0 ]
