@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/frame_stats.h"
+#include "app/player_control.h"
 #include "app/remote_avatars.h"
 #include "base/files.h"
 #include "base/log.h"
@@ -98,6 +99,8 @@ void runFrame() {
 
     uint64_t now = SDL_GetTicks();
     float dt = frameTimeStep(now, loop.lastTickMs);
+
+    if (appCore.state != AppState::Menu) updateLocalPlayer(dt);
 
     sceneMesh.count = 0;
     uiMesh.count = 0;
