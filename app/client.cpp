@@ -12,6 +12,7 @@
 #include "base/log.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
+#include "net/update_check.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
@@ -151,6 +152,8 @@ int runClient(int, char**) {
     loop.startupMs[FontReady] = msSinceStart();
     if (!loadFloorMaterial()) return failStartup("floor textures failed to load");
     loop.startupMs[FloorReady] = msSinceStart();
+    // Without a thread the client simply never offers an update.
+    if (!startUpdateCheck(makerVersionTarget())) logLine("update check not started: no thread: %s", SDL_GetError());
 
     appCore.running = true;
     loop.lastTickMs = SDL_GetTicks();
@@ -159,5 +162,7 @@ int runClient(int, char**) {
     logFrameFigures();
     SDL_Quit();
     if (loop.networkStarted) stopSocketLayer();
+    // A check still waiting on the network would otherwise meet the TLS library's teardown at exit.
+    endProcessIfUpdateCheckRunning(0);
     return 0;
 }
