@@ -89,8 +89,8 @@ void stepLocalPlayer(LocalPlayer& p, const MovementInput& input, float dt) {
 }
 
 void placeAtSpawn(LocalPlayer& p, uint64_t tickMs) {
-    constexpr float Pi = 3.14159265f;
-    float a = float(tickMs & 15) * Pi / 8.0f + Pi / 16.0f;
+    // Sixteen points pi/8 apart, the first at pi/16.
+    float a = float(tickMs & 15) * 3.1415927f * 0.125f + 0.19634955f;
     p.x = SpawnRadius * std::sin(a);
     p.z = SpawnRadius * std::cos(a);
     p.yaw = a;
