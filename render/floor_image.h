@@ -15,11 +15,6 @@ struct RgbaImage {
 // anything that is not a decodable JPEG.
 bool decodeJpegRgba(const void* bytes, size_t size, RgbaImage& image);
 
-// False when a Huffman table segment of the JPEG declares more symbols than it holds or than the
-// decoder's tables take, or when a scan names a table no segment defined; checked before decoding,
-// which trusts both.
-bool jpegTablesAreSafe(const uint8_t* data, size_t size);
-
 // 1 + floor(log2(max(width, height))).
 int mipLevelCount(int width, int height);
 
