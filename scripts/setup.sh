@@ -17,7 +17,7 @@ debian_packages=(
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxss-dev libxfixes-dev
   libxkbcommon-dev libxtst-dev
   libegl1 libgles2 libegl-mesa0 libgl1-mesa-dri
-  xvfb xauth xfonts-base xdotool imagemagick x11-utils fonts-league-spartan fonts-dejavu-core
+  xvfb xauth xfonts-base xdotool imagemagick libjpeg-turbo-progs x11-utils fonts-league-spartan fonts-dejavu-core
   nodejs npm
 )
 
