@@ -12,7 +12,8 @@ struct RgbaImage {
 };
 
 // Decodes a JPEG held in memory into 8-bit RGBA (fewer channels are expanded, alpha 255). False for
-// anything that is not a decodable JPEG.
+// anything that is not a decodable JPEG. A file the decoder stops reading early (a damaged segment
+// after the frame header, an early end) may still load; what it never reached is then zero.
 bool decodeJpegRgba(const void* bytes, size_t size, RgbaImage& image);
 
 // 1 + floor(log2(max(width, height))).
