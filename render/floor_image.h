@@ -12,13 +12,9 @@ struct RgbaImage {
 };
 
 // Decodes a JPEG held in memory into 8-bit RGBA (fewer channels are expanded, alpha 255). False for
-// anything that is not a decodable JPEG.
+// anything that is not a decodable JPEG. A file the decoder stops reading early (a damaged segment
+// after the frame header, an early end) may still load; what it never reached is then zero.
 bool decodeJpegRgba(const void* bytes, size_t size, RgbaImage& image);
-
-// False when a Huffman table segment of the JPEG declares more symbols than it holds or than the
-// decoder's tables take, or when a scan names a table no segment defined; checked before decoding,
-// which trusts both.
-bool jpegTablesAreSafe(const uint8_t* data, size_t size);
 
 // 1 + floor(log2(max(width, height))).
 int mipLevelCount(int width, int height);

@@ -9,5 +9,6 @@ bash "$here/setup.sh"
 
 folder=$1; shift
 cmake -S "$root" -B "$folder" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_PREFIX_PATH="$VZ_CACHE/sdl3-$SDL3_VERSION" -DVZ_DAWN_DIR="$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib" "$@" >/dev/null
+  -DCMAKE_PREFIX_PATH="$VZ_CACHE/sdl3-$SDL3_VERSION" -DVZ_DAWN_DIR="$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib" \
+  -DVZ_STB_INCLUDE_DIR="$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include" "$@" >/dev/null
 cmake --build "$folder" --parallel

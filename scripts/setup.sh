@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the build needs on a Debian 12 machine: Debian packages, SDL3 built from
-# Debian's own source package, and the pinned Dawn library from npm. Safe to run again: each step
-# checks first and is quick when its result is already in place.
+# Debian's own source package, stb's headers from the same place, and the pinned Dawn library from
+# npm. Safe to run again: each step checks first and is quick when its result is already in place.
 set -euo pipefail
 
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -13,11 +13,11 @@ log() { echo "setup: $*" >&2; }
 debian_packages=(
   build-essential cmake ninja-build pkg-config git xz-utils ca-certificates openssl python3
   clang libclang-rt-14-dev
-  libstb-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
+  libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxss-dev libxfixes-dev
   libxkbcommon-dev libxtst-dev
   libegl1 libgles2 libegl-mesa0 libgl1-mesa-dri
-  xvfb xauth xfonts-base xdotool imagemagick x11-utils fonts-league-spartan
+  xvfb xauth xfonts-base xdotool imagemagick libjpeg-turbo-progs x11-utils fonts-league-spartan fonts-dejavu-core
   nodejs npm
 )
 
@@ -37,19 +37,26 @@ install_debian_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# SDL3 is not packaged for Debian 12: fetch the next release's source package through a private apt
-# configuration (the machine's own sources stay untouched) and build it once into the cache.
+# Downloads a source package of Debian's $1 suite into the current folder through a private apt
+# configuration, so the machine's own sources stay untouched: fetch_debian_source <suite> <package=version>.
+fetch_debian_source() {
+  local suite=$1 package=$2 conf; conf=$(mktemp -d)
+  mkdir -p "$conf/lists/partial" "$conf/parts"
+  echo "deb-src http://deb.debian.org/debian $suite main" > "$conf/sources.list"
+  local aptopts=(-o Dir::Etc::sourcelist="$conf/sources.list" -o Dir::Etc::sourceparts="$conf/parts"
+                 -o Dir::State::Lists="$conf/lists" -o APT::Sandbox::User=root)
+  apt-get "${aptopts[@]}" update -qq
+  apt-get "${aptopts[@]}" source --download-only -qq "$package"
+  rm -rf "$conf"
+}
+
+# SDL3 is not packaged for Debian 12: built once into the cache from the next release's source package.
 build_sdl3() {
   local prefix="$VZ_CACHE/sdl3-$SDL3_VERSION"
   [ -f "$prefix/.complete" ] && return 0
   log "building SDL3 $SDL3_VERSION into $prefix (about a minute)"
   local work; work=$(mktemp -d)
-  mkdir -p "$work/lists/partial" "$work/parts"
-  echo "deb-src http://deb.debian.org/debian $SDL3_SUITE main" > "$work/sources.list"
-  local aptopts=(-o Dir::Etc::sourcelist="$work/sources.list" -o Dir::Etc::sourceparts="$work/parts"
-                 -o Dir::State::Lists="$work/lists" -o APT::Sandbox::User=root)
-  apt-get "${aptopts[@]}" update -qq
-  (cd "$work" && apt-get "${aptopts[@]}" source --download-only -qq "libsdl3=$SDL3_DEBIAN_VERSION")
+  (cd "$work" && fetch_debian_source "$SDL3_SUITE" "libsdl3=$SDL3_DEBIAN_VERSION")
   tar xJf "$work"/libsdl3_*.orig.tar.xz -C "$work"
   local src; src=$(find "$work" -maxdepth 1 -type d -name 'SDL3-*' | head -n 1)
   cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
@@ -58,6 +65,26 @@ build_sdl3() {
   cmake --build "$work/build" --parallel >/dev/null
   cmake --install "$work/build" >/dev/null
   touch "$prefix/.complete"
+  rm -rf "$work"
+}
+
+# stb from the next release's source package: Debian 12's stb_image hands the JPEG decoder
+# uninitialised state. Only the headers the build includes are kept, under include/stb/.
+fetch_stb() {
+  local dir="$VZ_CACHE/stb-$STB_DEBIAN_VERSION"
+  [ -f "$dir/.complete" ] && return 0
+  log "fetching stb $STB_DEBIAN_VERSION headers into $dir"
+  local work; work=$(mktemp -d)
+  (cd "$work" && fetch_debian_source "$STB_SUITE" "libstb=$STB_DEBIAN_VERSION")
+  mkdir -p "$work/src" "$dir/include/stb"
+  tar xJf "$work"/libstb_*.orig.tar.xz -C "$work/src"
+  local header found
+  for header in stb_image.h stb_image_write.h stb_truetype.h; do
+    found=$(find "$work/src" -name "$header" -type f | head -n 1)
+    if [ -z "$found" ]; then log "no $header in libstb $STB_DEBIAN_VERSION"; exit 1; fi
+    cp "$found" "$dir/include/stb/"
+  done
+  touch "$dir/.complete"
   rm -rf "$work"
 }
 
@@ -89,4 +116,5 @@ check_integrity() {
 mkdir -p "$VZ_CACHE"
 install_debian_packages
 build_sdl3
+fetch_stb
 fetch_dawn

@@ -1,6 +1,9 @@
 // Floor texture decoding and the CPU mip chain.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
+#include <iterator>
 #include <vector>
 
 #define STB_IMAGE_WRITE_IMPLEMENTATION
@@ -121,51 +124,137 @@ size_t findMarker(const std::vector<unsigned char>& jpeg, unsigned char marker) 
 
 }  // namespace
 
-TEST(FloorDecode, HuffmanTablesAreCheckedBeforeDecoding) {
-    std::vector<unsigned char> jpeg = smallColourJpeg();
-    ASSERT_TRUE(jpegTablesAreSafe(jpeg.data(), jpeg.size()));
-    size_t dht = findMarker(jpeg, 0xC4);
-    ASSERT_NE(dht, 0u);
-    RgbaImage image;
+namespace {
 
-    // Counts adding up to more than the 256 symbols a table holds.
-    std::vector<unsigned char> tooMany = jpeg;
-    tooMany[dht + 5 + 15] = 255;  // the first table's count of 16-bit codes
-    tooMany[dht + 5 + 14] = 255;
-    EXPECT_FALSE(jpegTablesAreSafe(tooMany.data(), tooMany.size()));
-    EXPECT_FALSE(decodeJpegRgba(tooMany.data(), tooMany.size(), image));
-
-    // A table class other than DC or AC.
-    std::vector<unsigned char> badClass = jpeg;
-    badClass[dht + 4] = 0x20;
-    EXPECT_FALSE(jpegTablesAreSafe(badClass.data(), badClass.size()));
-
-    // The segment's length cut so its symbols run past it.
-    std::vector<unsigned char> shortSegment = jpeg;
-    shortSegment[dht + 2] = 0;
-    shortSegment[dht + 3] = 19;
-    EXPECT_FALSE(jpegTablesAreSafe(shortSegment.data(), shortSegment.size()));
-
-    EXPECT_TRUE(decodeJpegRgba(jpeg.data(), jpeg.size(), image)) << "the untouched file still decodes";
+std::vector<unsigned char> patched(std::vector<unsigned char> jpeg, size_t at, std::vector<unsigned char> bytes) {
+    std::copy(bytes.begin(), bytes.end(), jpeg.begin() + std::ptrdiff_t(at));
+    return jpeg;
 }
 
-TEST(FloorDecode, ScansMustNameDefinedTables) {
-    std::vector<unsigned char> jpeg = smallColourJpeg();
-    size_t dht = findMarker(jpeg, 0xC4);
-    size_t sos = findMarker(jpeg, 0xDA);
+std::vector<unsigned char> cut(std::vector<unsigned char> jpeg, size_t size) {
+    jpeg.resize(size);
+    return jpeg;
+}
+
+bool allPixelsEqual(const RgbaImage& image) {
+    for (size_t i = 4; i < image.pixels.size(); ++i)
+        if (image.pixels[i] != image.pixels[i % 4]) return false;
+    return true;
+}
+
+}  // namespace
+
+// The decoder stops at a damaged segment after the frame header, or at the end of the file, and
+// still returns the image. Whatever no scan wrote must be zero, not stale heap (the sanitizer run
+// fills fresh allocations with 190): zero Y, Cb and Cr samples make red and blue 0; a progressive
+// image that ends normally turns its zero coefficients into mid grey. Refusing would do as well.
+TEST(FloorDecode, WhatTheDecoderStoppedBeforeIsZero) {
+    const std::vector<unsigned char> jpeg = smallColourJpeg();
+    const size_t sof = findMarker(jpeg, 0xC0), dht = findMarker(jpeg, 0xC4), sos = findMarker(jpeg, 0xDA);
+    ASSERT_NE(sof, 0u);
+    ASSERT_NE(dht, 0u);
+    ASSERT_NE(sos, 0u);
+    struct Case {
+        const char* what;
+        std::vector<unsigned char> file;
+        int red;  // of every pixel
+    };
+    const Case cases[] = {
+        // The first table's counts of 15- and 16-bit codes: far more than the 256 symbols it holds.
+        {"too many symbols", patched(jpeg, dht + 5 + 14, {255, 255}), 0},
+        {"a class other than DC or AC", patched(jpeg, dht + 4, {0x20}), 0},
+        {"a table id above 3", patched(jpeg, dht + 4, {0x07}), 0},
+        {"a segment too short for its symbols", patched(jpeg, dht + 2, {0, 19}), 0},
+        {"more 1-bit codes than one bit tells apart", patched(jpeg, dht + 5, {3}), 0},
+        {"an unknown marker before the scan", patched(jpeg, sos, {0xFF, 0xC8}), 0},
+        {"the file cut before its scan", cut(jpeg, sos), 0},
+        {"the image ended before its scan", cut(patched(jpeg, sos, {0xFF, 0xD9}), sos + 2), 0},
+        {"a progressive frame cut before its first scan", cut(patched(jpeg, sof + 1, {0xC2}), sos), 0},
+        // Here the decoder finishes normally, turning the coefficients of every block into samples.
+        {"a progressive image ended before its first scan",
+         cut(patched(patched(jpeg, sof + 1, {0xC2}), sos, {0xFF, 0xD9}), sos + 2), 128},
+    };
+    for (const Case& c : cases) {
+        RgbaImage image;
+        if (!decodeJpegRgba(c.file.data(), c.file.size(), image)) continue;
+        ASSERT_EQ(image.pixels.size(), 16u * 16u * 4u) << c.what;
+        EXPECT_TRUE(allPixelsEqual(image)) << c.what;
+        EXPECT_EQ(image.pixels[0], c.red) << c.what;
+        EXPECT_EQ(image.pixels[2], c.red) << c.what;
+    }
+    RgbaImage image;
+    ASSERT_TRUE(decodeJpegRgba(jpeg.data(), jpeg.size(), image)) << "the untouched file still decodes";
+    EXPECT_FALSE(allPixelsEqual(image));
+}
+
+// A scan that names Huffman tables no segment defined decodes from cleared tables: no bits are read
+// and every coefficient is zero. Refusing it would do as well; reading stale memory would not.
+TEST(FloorDecode, ScansNamingUndefinedTablesAreSafe) {
+    const std::vector<unsigned char> jpeg = smallColourJpeg();
+    const size_t dht = findMarker(jpeg, 0xC4), sos = findMarker(jpeg, 0xDA);
     ASSERT_NE(dht, 0u);
     ASSERT_NE(sos, 0u);
     RgbaImage image;
+    // The table segment turned into an application segment: no component has a table.
+    std::vector<unsigned char> noTables = patched(jpeg, dht + 1, {0xE5});
+    if (decodeJpegRgba(noTables.data(), noTables.size(), image)) {
+        ASSERT_EQ(image.pixels.size(), 16u * 16u * 4u);
+        EXPECT_TRUE(allPixelsEqual(image));
+        EXPECT_EQ(image.pixels[0], 128);
+    }
+    // Only the first component asks for tables 3; the others read the bits it leaves.
+    std::vector<unsigned char> undefinedId = patched(jpeg, sos + 6, {0x33});
+    if (decodeJpegRgba(undefinedId.data(), undefinedId.size(), image)) {
+        EXPECT_EQ(image.width, 16);
+        EXPECT_EQ(image.height, 16);
+        EXPECT_EQ(image.pixels.size(), 16u * 16u * 4u);
+    }
+}
 
-    // The table segment turned into an application segment: the scan's tables are never defined.
-    std::vector<unsigned char> noTables = jpeg;
-    noTables[dht + 1] = 0xE5;
-    EXPECT_FALSE(jpegTablesAreSafe(noTables.data(), noTables.size()));
-    EXPECT_FALSE(decodeJpegRgba(noTables.data(), noTables.size(), image));
+namespace {
 
-    // The first component asking for table 3, which no segment defines.
-    std::vector<unsigned char> undefinedId = jpeg;
-    undefinedId[sos + 6] = 0x33;
-    EXPECT_FALSE(jpegTablesAreSafe(undefinedId.data(), undefinedId.size()));
-    EXPECT_FALSE(decodeJpegRgba(undefinedId.data(), undefinedId.size(), image));
+// A 16 x 8 grey baseline JPEG made by hand whose frame uses quantization table 0, which the file
+// never defines: the application segment before it declares a length that swallows the only DQT.
+// Each of the two blocks has a DC difference of +32767, so the second block's DC is 65534; scaled
+// by a stale 16-bit quantizer that overflows an int. AC tables hold only end-of-block.
+std::vector<unsigned char> jpegWithSwallowedQuantTable() {
+    std::vector<unsigned char> jpeg = {0xFF, 0xD8};
+    const unsigned char app[] = {0xFF, 0xE0, 0, 2 + 4 + 69, 'v', 'z', 'q', 't'};
+    jpeg.insert(jpeg.end(), std::begin(app), std::end(app));
+    const unsigned char dqt[] = {0xFF, 0xDB, 0, 67, 0x00};  // table 0, 8-bit, all entries 1
+    jpeg.insert(jpeg.end(), std::begin(dqt), std::end(dqt));
+    jpeg.insert(jpeg.end(), 64, 1);
+    const unsigned char frame[] = {0xFF, 0xC0, 0, 11, 8, 0, 8, 0, 16, 1, 1, 0x11, 0};
+    jpeg.insert(jpeg.end(), std::begin(frame), std::end(frame));
+    // One 1-bit code each: DC symbol 15 (a 15-bit difference follows), AC symbol 0 (end of block).
+    for (unsigned char table : {0x00, 0x10}) {
+        const unsigned char dht[] = {0xFF, 0xC4, 0, 20, table, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+        jpeg.insert(jpeg.end(), std::begin(dht), std::end(dht));
+        jpeg.push_back(table == 0 ? 15 : 0);
+    }
+    const unsigned char scan[] = {0xFF, 0xDA, 0, 8, 1, 1, 0x00, 0, 63, 0};
+    jpeg.insert(jpeg.end(), std::begin(scan), std::end(scan));
+    // Per block: code 0, fifteen 1 bits (+32767), code 0. Padded with 1 bits; 0xFF is stuffed.
+    const unsigned char entropy[] = {0x7F, 0xFF, 0x00, 0x3F, 0xFF, 0x00, 0xBF, 0xFF, 0xD9};
+    jpeg.insert(jpeg.end(), std::begin(entropy), std::end(entropy));
+    return jpeg;
+}
+
+}  // namespace
+
+TEST(FloorDecode, UndefinedQuantizationTableIsSafe) {
+    std::vector<unsigned char> jpeg = jpegWithSwallowedQuantTable();
+    RgbaImage image;
+    if (!decodeJpegRgba(jpeg.data(), jpeg.size(), image)) return;  // refusing is safe too
+    ASSERT_EQ(image.width, 16);
+    ASSERT_EQ(image.height, 8);
+    // Zero quantizers zero every coefficient: one flat grey, whatever the heap held before.
+    for (size_t i = 0; i < image.pixels.size(); i += 4)
+        EXPECT_EQ(image.pixels[i], image.pixels[0]) << "pixel " << i / 4;
+
+    // With the segment length honest the table is real (all ones), and the decoder refuses the
+    // second block's DC of 65534 as too large for 16 bits: the scan does reach the value that
+    // overflowed with stale quantizers.
+    jpeg[5] = 2 + 4;
+    EXPECT_FALSE(decodeJpegRgba(jpeg.data(), jpeg.size(), image));
 }

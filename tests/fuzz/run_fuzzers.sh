@@ -1,31 +1,58 @@
 #!/usr/bin/env bash
 # Runs each fuzz target for a bounded time from a seed corpus made here: the floor maps the build
-# generated, and the font with a few truncations of it. Any crash fails the run.
+# generated, re-encoded by ImageMagick and jpegtran in the JPEG forms the decoder has separate paths
+# for, and the fonts (the client's and Debian's DejaVu TrueType fonts) with truncations of each.
+# Any crash fails the run.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 seconds=$2
 font=${VZ_FONT_SOURCE:-/usr/share/fonts/opentype/league-spartan/LeagueSpartan-Bold.otf}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+# Fresh allocations filled with 190, so a read of memory never written shows up as wrong values.
+export ASAN_OPTIONS="${ASAN_OPTIONS:+$ASAN_OPTIONS:}max_malloc_fill_size=1000000:malloc_fill_byte=190"
 
 mkdir -p "$work/floor" "$work/font"
-floor_maker="$build/floor_material_maker"
-"$floor_maker" "$work/made" 64
-cp "$work/made/"*.jpg "$work/floor/"
-cp "$font" "$work/font/whole.otf"
-size=$(stat -c %s "$font")
-for cut in 12 100 1000 $((size / 2)) $((size - 1)); do head -c "$cut" "$font" > "$work/font/cut$cut.otf"; done
+"$build/floor_material_maker" "$work/made" 64
+for map in "$work/made/"*.jpg; do
+  name=$(basename "$map" .jpg)
+  cp "$map" "$work/floor/$name.jpg"
+  # Progressive, grey, CMYK (four components, Adobe marker), both chroma samplings, odd and tiny sizes.
+  convert "$map" -interlace JPEG "$work/floor/$name-progressive.jpg"
+  convert "$map" -colorspace Gray "$work/floor/$name-grey.jpg"
+  convert "$map" -colorspace CMYK "$work/floor/$name-cmyk.jpg"
+  convert "$map" -sampling-factor 4:2:0 -quality 40 "$work/floor/$name-420.jpg"
+  convert "$map" -sampling-factor 4:4:4 -quality 100 "$work/floor/$name-444.jpg"
+  convert "$map" -sampling-factor 2x1 -resize 17x9! "$work/floor/$name-17x9.jpg"
+  convert "$map" -interlace JPEG -resize 5x3! "$work/floor/$name-5x3.jpg"
+  convert "$map" -resize 1x1! "$work/floor/$name-1x1.jpg"
+  # ImageMagick writes neither restart intervals nor arithmetic coding; jpegtran does, losslessly.
+  jpegtran -restart 1 "$map" > "$work/floor/$name-restart.jpg"
+  jpegtran -restart 2B -progressive "$map" > "$work/floor/$name-restart-progressive.jpg"
+  jpegtran -arithmetic "$map" > "$work/floor/$name-arithmetic.jpg"
+  jpegtran -arithmetic -progressive "$map" > "$work/floor/$name-arithmetic-progressive.jpg"
+done
+
+fonts=("$font")
+mapfile -t -O 1 fonts < <(dpkg-query -L fonts-dejavu-core | grep '\.ttf$' | sort)
+for each in "${fonts[@]}"; do
+  name=$(basename "$each")
+  cp "$each" "$work/font/$name"
+  size=$(stat -c %s "$each")
+  for cut in 12 100 1000 $((size / 2)) $((size - 1)); do head -c "$cut" "$each" > "$work/font/cut$cut-$name"; done
+done
 
 run() {
   local target=$1 corpus=$2 status=0
-  echo "fuzz: $target for ${seconds}s"
+  echo "fuzz: $target for ${seconds}s from $(ls "$corpus" | wc -l) seeds"
   "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
     -artifact_prefix="$work/$target-" "$corpus" > "$work/$target.log" 2>&1 || status=$?
   grep -E '^stat::number_of_executed_units' "$work/$target.log" || true
   # libFuzzer ends with a non-zero status and writes the failing input when it finds a crash, a
   # leak, a time-out or an out-of-memory.
   if [ "$status" -ne 0 ] || ls "$work/$target-"* >/dev/null 2>&1; then
-    grep -E -A12 'ERROR|runtime error' "$work/$target.log" | head -n 40 >&2 || tail -n 40 "$work/$target.log" >&2
+    grep -E -A12 'ERROR|runtime error|assert failed' "$work/$target.log" | head -n 40 >&2 || tail -n 40 "$work/$target.log" >&2
+    if [ -n "${VZ_FUZZ_KEEP:-}" ]; then mkdir -p "$VZ_FUZZ_KEEP" && cp "$work/$target-"* "$work/$target.log" "$VZ_FUZZ_KEEP/" || true; fi
     echo "fuzz: $target found a failing input (status $status)" >&2
     exit 1
   fi
