@@ -9,6 +9,7 @@
 #include "app/remote_avatars.h"
 #include "base/files.h"
 #include "base/log.h"
+#include "net/presence_client.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
 #include "render/camera.h"
@@ -30,7 +31,6 @@ enum StartupStep { WindowReady, GpuReady, FontReady, FloorReady, StartupStepCoun
 // The frame loop's own state: made at start-up, lives for the process, main thread only.
 struct ClientLoop {
     SDL_Window* window;
-    bool networkStarted;  // the socket layer started; presence stays off without it
     uint64_t lastTickMs;
     float orbitAngle;  // advanced only while on the title screen, so a return continues the orbit
     bool relativeMouseApplied;
@@ -98,6 +98,7 @@ void runFrame() {
 
     uint64_t now = SDL_GetTicks();
     float dt = frameTimeStep(now, loop.lastTickMs);
+    presencePump(now);
 
     sceneMesh.count = 0;
     uiMesh.count = 0;
@@ -130,7 +131,7 @@ int runClient(int, char**) {
     loop.startNs = SDL_GetTicksNS();
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
-    loop.networkStarted = startSocketLayer();
+    networkStarted = startSocketLayer();
 
     if (!SDL_Init(SDL_INIT_VIDEO)) {
         logFatal("start-up failed: SDL_Init (video): %s", SDL_GetError());
@@ -154,7 +155,8 @@ int runClient(int, char**) {
     while (appCore.running) runFrame();
 
     logFrameFigures();
+    presenceDisconnect();
     SDL_Quit();
-    if (loop.networkStarted) stopSocketLayer();
+    if (networkStarted) stopSocketLayer();
     return 0;
 }
