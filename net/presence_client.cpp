@@ -7,70 +7,76 @@
 
 PresenceClient presenceClient;
 
-namespace {
-
-void sendState() {
-    PlayerState state = {localPlayer.x, localPlayer.y, localPlayer.z, localPlayer.yaw,
-                         uint8_t(localPlayer.crouching ? 1 : 0)};
-    uint8_t message[StateLength];
-    encodeState(state, message);
-    sendDatagram(presenceClient.socket, message, sizeof message);
-}
-
-void sendHello() {
-    uint8_t message[HelloLength];
-    encodeHello(message);
-    sendDatagram(presenceClient.socket, message, sizeof message);
-}
-
-}  // namespace
-
-bool presenceConnect(const char* address, uint64_t nowMs) {
+bool connectPresenceClient(PresenceClient& client, RemotePlayerTable& table, const char* address, uint64_t nowMs) {
     if (!networkStarted) return false;
     SplitAddress split;
     PeerAddress server;
     if (!splitPresenceAddress(address, split) || !resolveUdpAddress(split.host, split.port, server)) return false;
     SocketHandle socket = openUdpSocket();
     if (socket == NoSocket) {
-        resetPresenceClient(presenceClient, remotePlayers);
+        resetPresenceClient(client, table);
         return false;
     }
-    presenceClient.socket = socket;
+    client.socket = socket;
     if (!connectUdpSocket(socket, server)) {
-        presenceDisconnect();
+        disconnectPresenceClient(client, table);
         return false;
     }
-    presenceClient.lastHeardMs = nowMs;
-    presenceClient.lastHelloMs = 0;
+    client.lastHeardMs = nowMs;
+    client.lastHelloMs = 0;
     return true;
 }
 
-void presencePump(uint64_t nowMs) {
-    if (presenceClient.socket == NoSocket) return;
+void pumpPresenceClient(PresenceClient& client, RemotePlayerTable& table, const PlayerState& pose, uint64_t nowMs) {
+    if (client.socket == NoSocket) return;
     uint8_t buffer[PresenceDatagramCapacity];
     for (int attempt = 0; attempt < PresenceReceivesPerPump; ++attempt) {
         size_t length = 0;
-        ReceiveResult result = receiveDatagram(presenceClient.socket, buffer, sizeof buffer, length);
+        ReceiveResult result = receiveDatagram(client.socket, buffer, sizeof buffer, length);
         if (result == ReceiveResult::NothingWaiting) break;
-        if (result != ReceiveResult::Datagram) continue;
-        if (applyServerDatagram(presenceClient, remotePlayers, buffer, length, nowMs) == ServerDatagramEffect::ServerBye) {
-            presenceDisconnect();
+        if (result != ReceiveResult::Datagram) continue;  // errors and oversized datagrams count, unused
+        if (applyServerDatagram(client, table, buffer, length, nowMs) == ServerDatagramEffect::ServerBye) {
+            disconnectPresenceClient(client, table);
             return;
         }
     }
-    switch (takeDueMessage(presenceClient, remotePlayers, nowMs)) {
-    case DueMessage::Hello: sendHello(); break;
-    case DueMessage::State: sendState(); break;
-    case DueMessage::Nothing: break;
+    switch (takeDueMessage(client, table, nowMs)) {
+    case DueMessage::Hello: {
+        uint8_t hello[HelloLength];
+        encodeHello(hello);
+        sendDatagram(client.socket, hello, sizeof hello);
+        break;
+    }
+    case DueMessage::State: {
+        uint8_t state[StateLength];
+        encodeState(pose, state);
+        sendDatagram(client.socket, state, sizeof state);
+        break;
+    }
+    case DueMessage::Nothing:
+        break;
     }
 }
 
-void presenceDisconnect() {
-    if (presenceClient.socket != NoSocket) {
-        uint8_t message[ByeLength];
-        encodeBye(message);
-        sendDatagram(presenceClient.socket, message, sizeof message);
-        closeUdpSocket(presenceClient.socket);
+void disconnectPresenceClient(PresenceClient& client, RemotePlayerTable& table) {
+    if (client.socket != NoSocket) {
+        uint8_t bye[ByeLength];
+        encodeBye(bye);
+        sendDatagram(client.socket, bye, sizeof bye);
+        closeUdpSocket(client.socket);
     }
-    resetPresenceClient(presenceClient, remotePlayers);
+    resetPresenceClient(client, table);
 }
+
+bool presenceConnect(const char* address, uint64_t nowMs) {
+    return connectPresenceClient(presenceClient, remotePlayers, address, nowMs);
+}
+
+void presencePump(uint64_t nowMs) {
+    // Taken now, so the State carries the pose at the moment of sending.
+    PlayerState pose = {localPlayer.x, localPlayer.y, localPlayer.z, localPlayer.yaw,
+                        uint8_t(localPlayer.crouching ? 1 : 0)};
+    pumpPresenceClient(presenceClient, remotePlayers, pose, nowMs);
+}
+
+void presenceDisconnect() { disconnectPresenceClient(presenceClient, remotePlayers); }
