@@ -6,12 +6,14 @@
 
 #include "app/app_state.h"
 #include "app/frame_stats.h"
+#include "app/player_control.h"
 #include "app/remote_avatars.h"
 #include "base/files.h"
 #include "base/log.h"
 #include "net/presence_client.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
+#include "net/update_check.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
@@ -100,6 +102,8 @@ void runFrame() {
     float dt = frameTimeStep(now, loop.lastTickMs);
     presencePump(now);
 
+    if (appCore.state != AppState::Menu) updateLocalPlayer(dt);
+
     sceneMesh.count = 0;
     uiMesh.count = 0;
     buildRoomMesh(sceneMesh);
@@ -149,6 +153,8 @@ int runClient(int, char**) {
     loop.startupMs[FontReady] = msSinceStart();
     if (!loadFloorMaterial()) return failStartup("floor textures failed to load");
     loop.startupMs[FloorReady] = msSinceStart();
+    // Without a thread the client simply never offers an update.
+    if (!startUpdateCheck(makerVersionTarget())) logLine("update check not started: no thread: %s", SDL_GetError());
 
     appCore.running = true;
     loop.lastTickMs = SDL_GetTicks();
@@ -158,5 +164,7 @@ int runClient(int, char**) {
     presenceDisconnect();
     SDL_Quit();
     if (networkStarted) stopSocketLayer();
+    // A check still waiting on the network would otherwise meet the TLS library's teardown at exit.
+    endProcessIfUpdateCheckRunning(0);
     return 0;
 }

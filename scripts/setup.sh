@@ -11,7 +11,7 @@ as_root() { if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi; }
 log() { echo "setup: $*" >&2; }
 
 debian_packages=(
-  build-essential cmake ninja-build pkg-config git xz-utils ca-certificates
+  build-essential cmake ninja-build pkg-config git xz-utils ca-certificates openssl python3
   clang libclang-rt-14-dev
   libstb-dev libcurl4-openssl-dev libgtest-dev libgmock-dev libbenchmark-dev
   libx11-dev libxext-dev libxrandr-dev libxcursor-dev libxi-dev libxss-dev libxfixes-dev

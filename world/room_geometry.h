@@ -8,6 +8,10 @@ constexpr float RoomHeight = 4.0f;
 constexpr uint32_t RoomVertexCount = 36;
 
 constexpr float CapsuleRadius = 0.35f;
+// The body's axis keeps a capsule's radius from each wall.
+constexpr float PlayerWallLimit = RoomHalfWidth - CapsuleRadius;
+// Where "Play" puts the player: a circle about the room's centre.
+constexpr float SpawnRadius = 2.5f;
 constexpr int CapsuleRingsPerHemisphere = 7;
 constexpr int CapsuleSegments = 16;
 constexpr int CapsuleBands = 2 * CapsuleRingsPerHemisphere - 1;

@@ -1,0 +1,351 @@
+// The local player's movement step, driven frame by frame as the client drives it.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "world/movement.h"
+
+namespace {
+
+constexpr float Frame = 1.0f / 60.0f;
+
+MovementInput playing() {
+    MovementInput input = {};
+    input.playing = true;
+    return input;
+}
+
+LocalPlayer standingAtCentre() {
+    LocalPlayer player = {};
+    player.eyeHeight = 1.65f;
+    return player;
+}
+
+void run(LocalPlayer& player, const MovementInput& input, float seconds, float dt = Frame) {
+    for (float t = 0; t < seconds - 1e-6f; t += dt) stepLocalPlayer(player, input, dt);
+}
+
+float horizontalSpeed(const LocalPlayer& player) { return std::hypot(player.vx, player.vz); }
+
+// Frames until the body leaves the floor, or -1 within the limit.
+int framesUntilAirborne(LocalPlayer& player, const MovementInput& input, int limit) {
+    for (int frame = 1; frame <= limit; ++frame) {
+        stepLocalPlayer(player, input, Frame);
+        if (player.vy > 0.0f) return frame;
+    }
+    return -1;
+}
+
+}  // namespace
+
+TEST(Movement, EveryKeyCombinationReachesItsSpeedInItsDirection) {
+    struct Case {
+        const char* keys;
+        bool w, s, a, d, shift, crouch;
+        float speed;
+        float dirX, dirZ;  // at yaw 0: forward is -z, right is +x
+    };
+    const float diagonal = std::sqrt(0.5f);
+    const Case cases[] = {
+        {"W", true, false, false, false, false, false, 4.0f, 0, -1},
+        {"S", false, true, false, false, false, false, 4.0f, 0, 1},
+        {"D", false, false, false, true, false, false, 4.0f, 1, 0},
+        {"A", false, false, true, false, false, false, 4.0f, -1, 0},
+        {"W+D", true, false, false, true, false, false, 4.0f, diagonal, -diagonal},
+        {"S+A+Shift", false, true, true, false, true, false, 6.5f, -diagonal, diagonal},
+        {"W+Shift", true, false, false, false, true, false, 6.5f, 0, -1},
+        {"W+Shift+crouch", true, false, false, false, true, true, 2.0f, 0, -1},
+        {"W+S", true, true, false, false, false, false, 0.0f, 0, 0},
+        {"A+D+Shift", false, false, true, true, true, false, 0.0f, 0, 0},
+        {"all four", true, true, true, true, false, false, 0.0f, 0, 0},
+    };
+    for (const Case& c : cases) {
+        LocalPlayer player = standingAtCentre();
+        MovementInput input = playing();
+        input.forward = c.w;
+        input.backward = c.s;
+        input.left = c.a;
+        input.right = c.d;
+        input.run = c.shift;
+        input.crouch = c.crouch;
+        run(player, input, 0.5f);
+        EXPECT_NEAR(horizontalSpeed(player), c.speed, 1e-4f) << c.keys;
+        EXPECT_NEAR(player.vx, c.speed * c.dirX, 1e-4f) << c.keys;
+        EXPECT_NEAR(player.vz, c.speed * c.dirZ, 1e-4f) << c.keys;
+    }
+}
+
+TEST(Movement, OppositeKeysLetAMovingBodySlowToAStop) {
+    LocalPlayer player = standingAtCentre();
+    MovementInput input = playing();
+    input.forward = true;
+    run(player, input, 0.5f);
+    input.backward = true;
+    stepLocalPlayer(player, input, Frame);
+    EXPECT_NEAR(horizontalSpeed(player), 4.0f - 45.0f * Frame, 1e-4f) << "slows at the ground acceleration";
+    run(player, input, 0.2f);
+    EXPECT_EQ(horizontalSpeed(player), 0.0f);
+}
+
+TEST(Movement, FacingFollowsYaw) {
+    LocalPlayer player = standingAtCentre();
+    player.yaw = 3.14159265f / 2;  // a quarter turn left: forward is -x
+    MovementInput input = playing();
+    input.forward = true;
+    run(player, input, 0.5f);
+    EXPECT_NEAR(player.vx, -4.0f, 1e-4f);
+    EXPECT_NEAR(player.vz, 0.0f, 1e-4f);
+}
+
+TEST(Movement, AJumpRequestedJustBeforeLandingFiresOnTheFirstFrameOnTheFloor) {
+    struct Case {
+        float secondsBeforeLanding;
+        bool jumps;
+    };
+    for (Case c : {Case{0.05f, true}, Case{0.1f, true}, Case{0.115f, true}, Case{0.14f, false}, Case{0.3f, false}}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = 2.0f;  // dropped from 2 m
+        MovementInput idle = playing();
+        // Fall until the landing is c.secondsBeforeLanding away, then tap Space for one frame.
+        const float fallTime = std::sqrt(2.0f * 2.0f / Gravity);
+        int tapFrame = int(std::lround((fallTime - c.secondsBeforeLanding) / Frame));
+        for (int frame = 0; frame < tapFrame; ++frame) stepLocalPlayer(player, idle, Frame);
+        MovementInput tap = playing();
+        tap.jump = true;
+        stepLocalPlayer(player, tap, Frame);
+        int landingFrame = -1;
+        for (int frame = 0; frame < 60 && landingFrame < 0; ++frame) {
+            bool airborneBefore = player.y > 0.0f;
+            stepLocalPlayer(player, idle, Frame);
+            if (airborneBefore && player.y == 0.0f) landingFrame = frame;
+        }
+        ASSERT_GE(landingFrame, 0);
+        EXPECT_EQ(player.vy, 0.0f) << "the landing frame only puts the body down";
+        stepLocalPlayer(player, idle, Frame);
+        EXPECT_EQ(player.vy > 0.0f, c.jumps) << c.secondsBeforeLanding << " s before landing";
+    }
+}
+
+TEST(Movement, HoldingSpaceJumpsAgainAtEveryLanding) {
+    LocalPlayer player = standingAtCentre();
+    MovementInput input = playing();
+    input.jump = true;
+    int jumps = 0;
+    float highest = 0.0f;
+    bool wasRising = false;
+    for (int frame = 0; frame < 60 * 3; ++frame) {
+        stepLocalPlayer(player, input, Frame);
+        bool rising = player.vy > 0.0f;
+        if (rising && !wasRising) ++jumps;
+        wasRising = rising;
+        highest = std::fmax(highest, player.y);
+    }
+    EXPECT_GE(jumps, 3) << "a jump lasts about 0.75 s";
+    EXPECT_NEAR(highest, 5.5f * 5.5f / (2 * Gravity), 0.06f);
+    EXPECT_LT(highest + 1.8f, 4.0f) << "a standing jump never reaches the ceiling";
+}
+
+TEST(Movement, NoJumpWhileRisingFastNorASecondJumpInTheAir) {
+    {
+        LocalPlayer player = standingAtCentre();
+        player.coyoteTime = 0.1f;
+        player.y = 0.5f;
+        player.vy = 2.0f;  // rising at the guard speed, still inside the coyote window
+        MovementInput input = playing();
+        input.jump = true;
+        stepLocalPlayer(player, input, Frame);
+        EXPECT_NEAR(player.vy, 2.0f - Gravity * Frame, 1e-5f) << "no jump at vy 2";
+    }
+    {
+        LocalPlayer player = standingAtCentre();
+        MovementInput input = playing();
+        input.jump = true;
+        stepLocalPlayer(player, input, Frame);
+        ASSERT_GT(player.vy, 5.0f);
+        MovementInput release = playing();
+        run(player, release, 0.2f);
+        float before = player.vy;
+        stepLocalPlayer(player, input, Frame);  // Space again near the top
+        EXPECT_LT(player.vy, before) << "no double jump";
+    }
+}
+
+TEST(Movement, JumpStillAcceptedJustAfterWalkingOffTheFloor) {
+    // Coyote time: a body that stood on the floor within the last 0.1 s may still jump.
+    LocalPlayer player = standingAtCentre();
+    MovementInput idle = playing();
+    stepLocalPlayer(player, idle, Frame);  // grounded: the window opens
+    player.y = 0.01f;                      // a hair off the floor, falling
+    MovementInput jump = playing();
+    jump.jump = true;
+    stepLocalPlayer(player, jump, Frame);
+    EXPECT_NEAR(player.vy, 5.5f - Gravity * Frame, 1e-4f);
+}
+
+TEST(Movement, RunningIntoAWallAtAnAngleSlidesAlongItAndStopsAtItsLimit) {
+    LocalPlayer player = standingAtCentre();
+    player.x = 5.0f;
+    player.yaw = -0.5f;  // forward leans towards +x
+    MovementInput input = playing();
+    input.forward = true;
+    run(player, input, 1.0f);
+    EXPECT_EQ(player.x, 5.65f);
+    EXPECT_EQ(player.vx, 0.0f);
+    EXPECT_NEAR(player.vz, -4.0f * std::cos(0.5f), 1e-3f) << "the speed along the wall is kept";
+    run(player, input, 2.0f);
+    EXPECT_EQ(player.z, -5.65f) << "and the corner stops it too";
+    EXPECT_EQ(player.x, 5.65f);
+}
+
+TEST(Movement, NoStepLeavesTheRoomWhateverTheInput) {
+    const float limits[] = {-1e6f, -3.0f, 0.0f, 7.0f, 1e6f};
+    for (float vx : limits) {
+        for (float vy : limits) {
+            LocalPlayer player = standingAtCentre();
+            player.vx = vx;
+            player.vy = vy;
+            player.vz = -vx;
+            stepLocalPlayer(player, playing(), 0.05f);
+            EXPECT_LE(std::fabs(player.x), 5.65f);
+            EXPECT_LE(std::fabs(player.z), 5.65f);
+            EXPECT_GE(player.y, 0.0f);
+            EXPECT_LE(player.y + 1.8f, 4.0f + 1e-6f);
+        }
+    }
+}
+
+TEST(Movement, TheCeilingStopsTheTopOfTheBody) {
+    struct Case {
+        bool crouch;
+        float highestFeet;
+    };
+    for (Case c : {Case{false, 2.2f}, Case{true, 2.9f}}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = 3.5f;
+        player.vy = 8.0f;
+        MovementInput input = playing();
+        input.crouch = c.crouch;
+        stepLocalPlayer(player, input, Frame);
+        EXPECT_FLOAT_EQ(player.y, c.highestFeet);
+        EXPECT_LE(player.vy, 0.0f) << "upward speed is lost at the ceiling";
+    }
+}
+
+TEST(Movement, PitchStopsAtItsLimitsAndYawHasNone) {
+    LocalPlayer player = standingAtCentre();
+    MovementInput input = playing();
+    input.lookDeltaY = -100000.0f;  // far up
+    input.lookDeltaX = -100000.0f;
+    stepLocalPlayer(player, input, Frame);
+    EXPECT_EQ(player.pitch, 1.5f);
+    EXPECT_NEAR(player.yaw, 220.0f, 1e-3f) << "moving the mouse left turns left, unwrapped";
+    input.lookDeltaY = 100000.0f;
+    stepLocalPlayer(player, input, Frame);
+    EXPECT_EQ(player.pitch, -1.5f);
+}
+
+TEST(Movement, TheSameMouseMotionTurnsTheSameAngleAtAnyFrameRate) {
+    float yaws[3], pitches[3];
+    const float rates[3] = {20.0f, 60.0f, 240.0f};
+    for (int i = 0; i < 3; ++i) {
+        LocalPlayer player = standingAtCentre();
+        int frames = int(rates[i]);  // one second of motion, 400 units right and 100 down in all
+        for (int frame = 0; frame < frames; ++frame) {
+            MovementInput input = playing();
+            input.lookDeltaX = 400.0f / float(frames);
+            input.lookDeltaY = 100.0f / float(frames);
+            stepLocalPlayer(player, input, 1.0f / rates[i]);
+        }
+        yaws[i] = player.yaw;
+        pitches[i] = player.pitch;
+    }
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR(yaws[i], -0.88f, 1e-4f) << rates[i] << " frames a second";
+        EXPECT_NEAR(pitches[i], -0.22f, 1e-4f) << rates[i] << " frames a second";
+    }
+}
+
+TEST(Movement, PausedBodySlowsFallsAndStandsUp) {
+    LocalPlayer player = standingAtCentre();
+    MovementInput input = playing();
+    input.forward = true;
+    input.run = true;
+    input.crouch = true;
+    input.jump = true;
+    run(player, input, 0.3f);
+    ASSERT_GT(player.y, 0.0f);
+    ASSERT_TRUE(player.crouching);
+
+    MovementInput paused = input;
+    paused.playing = false;  // keys still held, look still moving: all ignored
+    paused.lookDeltaX = 500.0f;
+    float yaw = player.yaw;
+    stepLocalPlayer(player, paused, Frame);
+    EXPECT_FALSE(player.crouching) << "the body stands up";
+    EXPECT_EQ(player.yaw, yaw) << "no look while paused";
+    run(player, paused, 2.0f);
+    EXPECT_EQ(player.y, 0.0f) << "it falls to the floor";
+    EXPECT_EQ(horizontalSpeed(player), 0.0f) << "and slows to a stop";
+    EXPECT_NEAR(player.eyeHeight, 1.65f, 1e-3f) << "the eye rises back";
+}
+
+TEST(Movement, APendingJumpStillFiresAfterPausingWithinItsWindow) {
+    for (float pauseAfter : {0.0f, 0.05f, 0.1f}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = 1e-3f;  // about to land
+        player.vy = -1.0f;
+        MovementInput tap = playing();
+        tap.jump = true;
+        stepLocalPlayer(player, tap, Frame);  // the request; the body lands this frame
+        ASSERT_EQ(player.y, 0.0f);
+        MovementInput paused = {};
+        run(player, paused, pauseAfter);
+        int frame = framesUntilAirborne(player, paused, 3);
+        EXPECT_EQ(frame, 1) << "paused " << pauseAfter << " s after the request";
+    }
+    LocalPlayer late = standingAtCentre();
+    late.y = 1.0f;
+    MovementInput tap = playing();
+    tap.jump = true;
+    stepLocalPlayer(late, tap, Frame);
+    MovementInput paused = {};
+    EXPECT_EQ(framesUntilAirborne(late, paused, 60), -1) << "a request that ran out before the landing";
+}
+
+TEST(Movement, CrouchEyeSinksGraduallyAndBodyHeightChangesAtOnce) {
+    LocalPlayer player = standingAtCentre();
+    MovementInput input = playing();
+    input.crouch = true;
+    stepLocalPlayer(player, input, 0.05f);
+    EXPECT_TRUE(player.crouching);
+    EXPECT_NEAR(player.eyeHeight, 1.65f - 0.65f * 0.6f, 1e-5f) << "eased by at most 0.6 of the way";
+    run(player, input, 1.0f);
+    EXPECT_NEAR(player.eyeHeight, 1.0f, 1e-4f);
+}
+
+TEST(Movement, SpawnPointsLieOnTheCircleFacingTheCentre) {
+    for (uint64_t tick : {0ull, 1ull, 15ull, 16ull, 123457ull}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = 3.0f;
+        player.vx = 5.0f;
+        player.pitch = 1.0f;
+        player.crouching = true;
+        player.eyeHeight = 1.0f;
+        player.jumpBuffer = 0.05f;
+        placeAtSpawn(player, tick);
+        EXPECT_NEAR(std::hypot(player.x, player.z), 2.5f, 1e-5f);
+        // Facing the centre: forward (-sin yaw, -cos yaw) points from the spawn point to the origin.
+        EXPECT_NEAR(-std::sin(player.yaw) * 2.5f, -player.x, 1e-5f);
+        EXPECT_NEAR(-std::cos(player.yaw) * 2.5f, -player.z, 1e-5f);
+        EXPECT_EQ(player.y, 0.0f);
+        EXPECT_EQ(player.vx, 0.0f);
+        EXPECT_EQ(player.pitch, 0.0f);
+        EXPECT_FALSE(player.crouching);
+        EXPECT_EQ(player.eyeHeight, 1.65f);
+        EXPECT_EQ(player.jumpBuffer, 0.05f) << "jump timing is left alone";
+    }
+    LocalPlayer a = standingAtCentre(), b = standingAtCentre();
+    placeAtSpawn(a, 3);
+    placeAtSpawn(b, 19);
+    EXPECT_EQ(a.x, b.x) << "16 spawn points, chosen by the low bits of the tick";
+}
