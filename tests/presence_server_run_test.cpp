@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -152,5 +153,50 @@ TEST(PresenceServerProgram, RefusesAPortInUseAndBadOptions) {
     const char* arguments[] = {VZ_SERVER_PATH, "--port", "70000", nullptr};
     posix_spawn(&pid, VZ_SERVER_PATH, nullptr, nullptr, const_cast<char**>(arguments), environ);
     EXPECT_EQ(waitForExit(pid, 50), 2);
+}
+#endif
+
+#if !defined(_WIN32)
+TEST(PresenceServerProgram, BotsJoinAndWalkWhereAClientSeesThem) {
+    networkStarted = startSocketLayer();
+    uint16_t port = freePort();
+    ServerProcess server = startServer(port);
+    ASSERT_GT(server.pid, 0);
+    std::string address = "127.0.0.1:" + std::to_string(port);
+    pid_t bots;
+    const char* arguments[] = {VZ_BOTS_PATH, "--server", address.c_str(), "--count", "3", "--seconds", "3", nullptr};
+    ASSERT_EQ(posix_spawn(&bots, VZ_BOTS_PATH, nullptr, nullptr, const_cast<char**>(arguments), environ), 0);
+
+    Player watcher;
+    watcher.pose = {0, 0, 0, 0, 0};
+    ASSERT_TRUE(connectPresenceClient(watcher.client, watcher.table, address.c_str(), nowMs()));
+    float firstX[RemotePlayerSlots] = {};
+    bool moved[RemotePlayerSlots] = {};
+    int most = 0;
+    for (int frame = 0; frame < 250; ++frame) {  // 2.5 s at 10 ms
+        pumpPresenceClient(watcher.client, watcher.table, watcher.pose, nowMs());
+        int active = 0;
+        for (int id = 0; id < RemotePlayerSlots; ++id) {
+            const RemotePlayer& slot = watcher.table.slots[id];
+            if (!slot.active) continue;
+            ++active;
+            if (firstX[id] == 0.0f) firstX[id] = slot.target.x;
+            if (std::fabs(slot.target.x - firstX[id]) > 0.2f) moved[id] = true;
+        }
+        most = active > most ? active : most;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_EQ(most, 3);
+    int movers = 0;
+    for (bool m : moved) movers += m ? 1 : 0;
+    EXPECT_GE(movers, 1) << "bots walk";
+    EXPECT_EQ(waitForExit(bots, 50), 0);
+    disconnectPresenceClient(watcher.client, watcher.table);
+    kill(server.pid, SIGTERM);
+    EXPECT_EQ(waitForExit(server.pid, 50), 0);
+    std::string log = readAll(server.outputPath);
+    int leaves = 0;
+    for (size_t at = log.find(" left ("); at != std::string::npos; at = log.find(" left (", at + 1)) ++leaves;
+    EXPECT_GE(leaves, 3) << "every bot says Bye when it stops\n" << log;
 }
 #endif
