@@ -11,9 +11,13 @@ bash "$here/build.sh" "$build" -DVZ_TESTS=OFF -DVZ_BENCHMARKS=OFF >/dev/null
 
 # The local server is used when server.txt is missing, blank or names this machine's default.
 companions=()
+# Last started first: the bots say Bye before the server says goodbye to anyone left.
 stop_companions() {
-  for pid in "${companions[@]}"; do kill -TERM "$pid" 2>/dev/null || true; done
-  for pid in "${companions[@]}"; do wait "$pid" 2>/dev/null || true; done
+  local i
+  for ((i = ${#companions[@]} - 1; i >= 0; i--)); do
+    kill -TERM "${companions[i]}" 2>/dev/null || true
+    wait "${companions[i]}" 2>/dev/null || true
+  done
   companions=()
 }
 named=""
