@@ -144,14 +144,14 @@ TEST_F(PresenceClientTest, RosterEdgeCases) {
     EXPECT_FALSE(t.slots[2].active);
     EXPECT_FALSE(t.slots[3].active);
     ASSERT_TRUE(t.slots[4].active);
-    EXPECT_EQ(t.slots[4].target.x, 6.0f);
-    EXPECT_EQ(t.slots[5].target.y, 0.0f);
-    EXPECT_EQ(t.slots[6].target.y, 4.0f);
+    EXPECT_EQ(+t.slots[4].target.x, 6.0f);
+    EXPECT_EQ(+t.slots[5].target.y, 0.0f);
+    EXPECT_EQ(+t.slots[6].target.y, 4.0f);
     EXPECT_EQ(t.slots[6].smoothY, 4.0f);
     EXPECT_EQ(t.slots[6].smoothHeight, 1.8f) << "drawn standing at first, even crouching";
-    EXPECT_EQ(t.slots[7].target.yaw, 1000.0f);
-    EXPECT_EQ(t.slots[8].target.x, -2.0f);
-    EXPECT_EQ(t.slots[8].target.z, 3.0f);
+    EXPECT_EQ(+t.slots[7].target.yaw, 1000.0f);
+    EXPECT_EQ(+t.slots[8].target.x, -2.0f);
+    EXPECT_EQ(+t.slots[8].target.z, 3.0f);
     EXPECT_EQ(presenceClient.lastHeardMs, 1100u);
 
     // A NaN for an active slot turns it off.
@@ -188,7 +188,7 @@ TEST_F(PresenceClientTest, SilenceOfMoreThan5000MsGoesBackToJoining) {
     EXPECT_FALSE(presenceClient.connected);
     EXPECT_EQ(presenceClient.ownId, -1);
     EXPECT_FALSE(remotePlayers.slots[3].active);
-    EXPECT_EQ(remotePlayers.slots[3].target.x, 0.0f) << "the table is cleared";
+    EXPECT_EQ(+remotePlayers.slots[3].target.x, 0.0f) << "the table is cleared";
     EXPECT_TRUE(sent().empty()) << "nothing goes out on the pump that gives up";
     EXPECT_NE(presenceClient.socket, NoSocket);
     presencePump(7002);
@@ -212,11 +212,11 @@ TEST_F(PresenceClientTest, StateGoesOutOnEveryThirdFrameAtSixteenMilliseconds) {
         for (const Bytes& state : out) {
             PlayerState pose = {};
             ASSERT_TRUE(decodeState(state.data(), state.size(), pose));
-            EXPECT_EQ(pose.x, 1.5f);
-            EXPECT_EQ(pose.y, 0.25f);
-            EXPECT_EQ(pose.z, -3.0f);
-            EXPECT_EQ(pose.yaw, 2.0f);
-            EXPECT_EQ(pose.crouching, 1);
+            EXPECT_EQ(+pose.x, 1.5f);
+            EXPECT_EQ(+pose.y, 0.25f);
+            EXPECT_EQ(+pose.z, -3.0f);
+            EXPECT_EQ(+pose.yaw, 2.0f);
+            EXPECT_EQ(+pose.crouching, 1);
         }
     }
     EXPECT_EQ(pattern, "..S..S..S");

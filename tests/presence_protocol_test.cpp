@@ -42,11 +42,11 @@ TEST(PresenceProtocol, StateIsLittleEndianWhateverTheHost) {
 
     PlayerState decoded = {};
     ASSERT_TRUE(decodeState(expected, StateLength, decoded));
-    EXPECT_EQ(decoded.x, 1.0f);
-    EXPECT_EQ(decoded.y, -2.0f);
-    EXPECT_EQ(decoded.z, 0.5f);
-    EXPECT_EQ(decoded.yaw, 3.14159274f);
-    EXPECT_EQ(decoded.crouching, 1);
+    EXPECT_EQ(+decoded.x, 1.0f);
+    EXPECT_EQ(+decoded.y, -2.0f);
+    EXPECT_EQ(+decoded.z, 0.5f);
+    EXPECT_EQ(+decoded.yaw, 3.14159274f);
+    EXPECT_EQ(+decoded.crouching, 1);
 }
 
 TEST(PresenceProtocol, FixedMessagesHaveTheirExactBytes) {
@@ -79,8 +79,8 @@ TEST(PresenceProtocol, RosterRecordsSitAtTwoPlusEighteenTimesTheirIndex) {
     ASSERT_TRUE(decodeRoster(bytes.data(), bytes.size(), decoded));
     ASSERT_EQ(decoded.count, 2);
     EXPECT_EQ(decoded.records[1].id, 9);
-    EXPECT_EQ(decoded.records[1].state.x, -1.0f);
-    EXPECT_EQ(decoded.records[0].state.z, 3.0f);
+    EXPECT_EQ(+decoded.records[1].state.x, -1.0f);
+    EXPECT_EQ(+decoded.records[0].state.z, 3.0f);
 }
 
 TEST(PresenceProtocol, DecodersRefuseWrongLengthsAndTouchNothing) {
@@ -173,13 +173,13 @@ TEST(RosterMerge, ClampsPosesIntoTheRoomAndKeepsYaw) {
         mergeRoster(table, rosterOf({{4, c.received}}), -1);
         const RemotePlayer& slot = table.slots[4];
         ASSERT_TRUE(slot.active);
-        EXPECT_EQ(slot.target.x, c.stored.x);
-        EXPECT_EQ(slot.target.y, c.stored.y);
-        EXPECT_EQ(slot.target.z, c.stored.z);
-        EXPECT_EQ(slot.target.yaw, c.stored.yaw);
-        EXPECT_EQ(slot.target.crouching, c.stored.crouching);
-        EXPECT_EQ(slot.smoothX, c.stored.x) << "a new slot is drawn at its target at once";
-        EXPECT_EQ(slot.smoothY, c.stored.y);
+        EXPECT_EQ(+slot.target.x, +c.stored.x);
+        EXPECT_EQ(+slot.target.y, +c.stored.y);
+        EXPECT_EQ(+slot.target.z, +c.stored.z);
+        EXPECT_EQ(+slot.target.yaw, +c.stored.yaw);
+        EXPECT_EQ(+slot.target.crouching, +c.stored.crouching);
+        EXPECT_EQ(slot.smoothX, +c.stored.x) << "a new slot is drawn at its target at once";
+        EXPECT_EQ(slot.smoothY, +c.stored.y);
         EXPECT_EQ(slot.smoothHeight, 1.8f);
     }
 }
@@ -210,21 +210,21 @@ TEST(RosterMerge, ActiveSlotKeepsItsSmoothingAndTheLastRecordWins) {
     table.slots[2].smoothX = 1.5f;
     table.slots[2].smoothHeight = 1.2f;
     mergeRoster(table, rosterOf({{2, {3, 0, 3, 0, 0}}, {2, {4, 1, -4, 2, 1}}, {7, {-1, 0, 0, 0, 0}}}), 0);
-    EXPECT_EQ(table.slots[2].target.x, 4.0f);
-    EXPECT_EQ(table.slots[2].target.z, -4.0f);
-    EXPECT_EQ(table.slots[2].target.crouching, 1);
+    EXPECT_EQ(+table.slots[2].target.x, 4.0f);
+    EXPECT_EQ(+table.slots[2].target.z, -4.0f);
+    EXPECT_EQ(+table.slots[2].target.crouching, 1);
     EXPECT_EQ(table.slots[2].smoothX, 1.5f) << "an active avatar glides, it does not jump";
     EXPECT_EQ(table.slots[2].smoothHeight, 1.2f);
     EXPECT_TRUE(table.slots[7].active);
 
     RemotePlayerTable twice = {};
     mergeRoster(twice, rosterOf({{6, {1, 0, 1, 0, 0}}, {6, {2, 0, 2, 0, 0}}}), -1);
-    EXPECT_EQ(twice.slots[6].target.x, 2.0f);
+    EXPECT_EQ(+twice.slots[6].target.x, 2.0f);
     EXPECT_EQ(twice.slots[6].smoothX, 1.0f) << "seeded by the first record only";
 
     mergeRoster(table, rosterOf({}), 0);
     for (int id = 0; id < RemotePlayerSlots; ++id) EXPECT_FALSE(table.slots[id].active);
-    EXPECT_EQ(table.slots[2].target.x, 4.0f) << "an inactive slot keeps its last values";
+    EXPECT_EQ(+table.slots[2].target.x, 4.0f) << "an inactive slot keeps its last values";
 }
 
 TEST(PresenceAddress, SplitsAtTheLastColon) {

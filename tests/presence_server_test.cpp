@@ -112,10 +112,10 @@ TEST_F(ServerTest, RostersListPosesAndGoOnlyToRecentSenders) {
         ASSERT_TRUE(decodeRoster(d.bytes, d.length, roster));
         ASSERT_EQ(roster.count, 2);
         EXPECT_EQ(roster.records[0].id, 0);
-        EXPECT_EQ(roster.records[0].state.z, 2.0f);
+        EXPECT_EQ(+roster.records[0].state.z, 2.0f);
         EXPECT_EQ(roster.records[1].id, 1);
-        EXPECT_EQ(roster.records[1].state.x, -3.0f);
-        EXPECT_EQ(roster.records[1].state.crouching, 1);
+        EXPECT_EQ(+roster.records[1].state.x, -3.0f);
+        EXPECT_EQ(+roster.records[1].state.crouching, 1);
         EXPECT_FALSE(samePeer(d.to, peer(3)));
     }
     serverTick(server, 100 + RosterIntervalMs - 1, out);
@@ -168,7 +168,7 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     RosterMessage roster = {};
     ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
     ASSERT_EQ(roster.count, 1);
-    EXPECT_EQ(roster.records[0].state.x, 1.0f) << "only the valid State counted";
+    EXPECT_EQ(+roster.records[0].state.x, 1.0f) << "only the valid State counted";
 }
 
 TEST_F(ServerTest, ShutdownSaysServerByeToEveryJoinedPlayer) {
