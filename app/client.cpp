@@ -6,10 +6,12 @@
 
 #include "app/app_state.h"
 #include "app/frame_stats.h"
+#include "app/menus.h"
 #include "app/player_control.h"
 #include "app/remote_avatars.h"
 #include "base/files.h"
 #include "base/log.h"
+#include "net/presence_client.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
 #include "net/update_check.h"
@@ -32,10 +34,12 @@ enum StartupStep { WindowReady, GpuReady, FontReady, FloorReady, StartupStepCoun
 // The frame loop's own state: made at start-up, lives for the process, main thread only.
 struct ClientLoop {
     SDL_Window* window;
-    bool networkStarted;  // the socket layer started; presence stays off without it
     uint64_t lastTickMs;
     float orbitAngle;  // advanced only while on the title screen, so a return continues the orbit
     bool relativeMouseApplied;
+    // Pointer positions arrive in window coordinates and the menus lay out in pixels; on a
+    // high-density display the two differ by these factors.
+    float pointerScaleX = 1.0f, pointerScaleY = 1.0f;
     uint64_t startNs;
     uint64_t startupMs[StartupStepCount];
     bool firstFrameLogged;
@@ -81,11 +85,24 @@ void logFrameFigures() {
             double(summary.percentile99Ms));
 }
 
+void measurePointerScale() {
+    int width = 0, height = 0, pixelWidth = 0, pixelHeight = 0;
+    if (!SDL_GetWindowSize(loop.window, &width, &height) || !SDL_GetWindowSizeInPixels(loop.window, &pixelWidth, &pixelHeight))
+        return;
+    if (width > 0 && height > 0 && pixelWidth > 0 && pixelHeight > 0) {
+        loop.pointerScaleX = float(pixelWidth) / float(width);
+        loop.pointerScaleY = float(pixelHeight) / float(height);
+    }
+}
+
 void drainEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         EventAction action = handleAppEvent(appCore, event);
-        if (action.resizeSurface) configureSurface(action.width, action.height);
+        if (action.resizeSurface) {
+            configureSurface(action.width, action.height);
+            measurePointerScale();
+        }
     }
     applyRelativeMouseMode();
 }
@@ -100,6 +117,7 @@ void runFrame() {
 
     uint64_t now = SDL_GetTicks();
     float dt = frameTimeStep(now, loop.lastTickMs);
+    presencePump(now);
 
     if (appCore.state != AppState::Menu) updateLocalPlayer(dt);
 
@@ -117,6 +135,8 @@ void runFrame() {
         OrbitCamera orbit = orbitCameraAt(loop.orbitAngle);
         computeViewProjection(orbit.eye, orbit.yaw, orbit.pitch, viewProjection);
     }
+
+    if (!runMenus(loop.pointerScaleX, loop.pointerScaleY)) appCore.running = false;
     applyRelativeMouseMode();
 
     if (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_MINIMIZED) {
@@ -134,7 +154,7 @@ int runClient(int, char**) {
     loop.startNs = SDL_GetTicksNS();
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
-    loop.networkStarted = startSocketLayer();
+    networkStarted = startSocketLayer();
 
     if (!SDL_Init(SDL_INIT_VIDEO)) {
         logFatal("start-up failed: SDL_Init (video): %s", SDL_GetError());
@@ -146,6 +166,7 @@ int runClient(int, char**) {
         return failStartup(SDL_GetError());
     }
     loop.startupMs[WindowReady] = msSinceStart();
+    measurePointerScale();
     if (!startGpu(loop.window)) return failStartup("WebGPU start failed");
     loop.startupMs[GpuReady] = msSinceStart();
     if (!loadFontAtlas()) return failStartup("coolvetica.otf failed to load");
@@ -160,8 +181,9 @@ int runClient(int, char**) {
     while (appCore.running) runFrame();
 
     logFrameFigures();
+    presenceDisconnect();
     SDL_Quit();
-    if (loop.networkStarted) stopSocketLayer();
+    if (networkStarted) stopSocketLayer();
     // A check still waiting on the network would otherwise meet the TLS library's teardown at exit.
     endProcessIfUpdateCheckRunning(0);
     return 0;

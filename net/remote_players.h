@@ -5,7 +5,8 @@
 
 constexpr int RemotePlayerSlots = 16;
 
-// One player's pose, packed exactly as it travels on the wire (17 bytes, little-endian).
+// One player's pose, packed exactly as it travels on the wire (17 bytes, little-endian). Its fields may
+// sit at any address, so code copies them (unary + in tests) rather than binding references to them.
 #pragma pack(push, 1)
 struct PlayerState {
     float x, y, z;      // feet position, metres

@@ -3,6 +3,8 @@
 
 #include "net/socket_layer.h"
 
+bool networkStarted;
+
 bool startSocketLayer() {
     WSADATA data;
     return WSAStartup(MAKEWORD(2, 2), &data) == 0;

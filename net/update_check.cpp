@@ -5,8 +5,10 @@
 
 #include <SDL3/SDL.h>
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "net/release_number.h"
 
@@ -19,6 +21,13 @@ const char* const MakerWebHost = VZ_MAKER_HOST;
 const char* const ReleasePageUrl = "https://" VZ_MAKER_HOST "/vornhalzanthery.html";
 
 namespace {
+
+bool equalIgnoringCase(const char* a, const char* b, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+    }
+    return true;
+}
 
 // Set before the thread starts and cleared as its last act; lives for the process.
 std::atomic<bool> checkInFlight{false};
@@ -34,7 +43,18 @@ int updateCheckThread(void*) {
 
 HttpsTarget makerVersionTarget() { return {MakerWebHost, 443, "/games/vornhalzanthery/version.txt", nullptr}; }
 
+bool isNeverResolvingHost(const char* host) {
+    static const char suffix[] = ".invalid";
+    size_t length = std::strlen(host), suffixLength = sizeof(suffix) - 1;
+    if (length > 0 && host[length - 1] == '.') --length;  // a fully qualified name's final dot
+    if (length == suffixLength - 1) return equalIgnoringCase(host, suffix + 1, length);
+    return length > suffixLength && equalIgnoringCase(host + length - suffixLength, suffix, suffixLength);
+}
+
 bool checkForUpdate(const HttpsTarget& target) {
+    // A reserved name never resolves, so asking the name server about it would only tell the
+    // network that this client exists.
+    if (!target.host || isNeverResolvingHost(target.host)) return false;
     HttpsAnswer answer;
     if (!httpsGet(target, answer)) return false;
     return isNewerRelease(answer.status, answer.body);

@@ -18,6 +18,10 @@ extern const char* const ReleasePageUrl;
 // version.txt on the maker's host, port 443, with the platform's own certificate authorities.
 HttpsTarget makerVersionTarget();
 
+// True for a name under the reserved top-level domain .invalid, which never resolves: the check then
+// asks nobody, not even the name server.
+bool isNeverResolvingHost(const char* host);
+
 // One GET of target and the comparison: true when a release newer than this build is published.
 // Every failure is simply false.
 bool checkForUpdate(const HttpsTarget& target);

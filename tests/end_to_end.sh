@@ -38,9 +38,11 @@ install_copy() {
 
 # Reads the mean (0..255) or standard deviation of a region of a screenshot, in grey.
 region() { convert "$1" -crop "$3" +repage -colorspace Gray -format "%[fx:$2*255]" info:; }
-# The share (0..1) of pixels within a small distance of the clear colour.
+# The share (0..1) of pixels within a small distance of the clear colour, in the part of the picture
+# right of the menus' darkened panel (which fades out at 62 % of the width).
 clear_share() {
-  convert "$1" -fuzz 1.5% -fill black +opaque 'rgb(13,14,15)' -fill white -opaque 'rgb(13,14,15)' -format '%[fx:mean]' info:
+  convert "$1" -gravity east -crop 38%x100%+0+0 +repage -fuzz 1.5% -fill black +opaque 'rgb(13,14,15)' \
+    -fill white -opaque 'rgb(13,14,15)' -format '%[fx:mean]' info:
 }
 size_of() { identify -format '%wx%h' "$1"; }
 is_true() { awk "BEGIN { exit !($1) }"; }
@@ -73,12 +75,13 @@ else
   expect "the room encloses the view: clear colour on $share of the picture" is_true "$share < 0.001"
   # The orbiting camera always looks at the room's centre from 4.5 m: the floor under the light is at
   # the picture's horizontal centre, about three quarters down; the far floor by the wall just below
-  # the middle; the far wall above it.
+  # the middle; the far wall above it. The menu's panel darkens each column evenly, so brightness is
+  # compared within one column and spreads are read right of the panel.
   centre=$(region "$shot" mean 80x30+600+525)
   far=$(region "$shot" mean 80x8+600+414)
   expect "the floor is brighter under the light ($centre) than by the far wall ($far)" is_true "$centre > $far * 1.3"
-  wall_spread=$(region "$shot" standard_deviation 60x40+610+270)
-  floor_spread=$(region "$shot" standard_deviation 200x60+540+560)
+  wall_spread=$(region "$shot" standard_deviation 60x40+860+270)
+  floor_spread=$(region "$shot" standard_deviation 200x60+820+560)
   expect "the floor is textured (spread $floor_spread) and the wall flat (spread $wall_spread)" \
     is_true "$floor_spread > $wall_spread + 3 && $wall_spread < 4"
   ceiling=$(region "$shot" mean 200x30+540+10)

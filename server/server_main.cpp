@@ -1,0 +1,161 @@
+// vornhalzanthery-server: the presence server program. One UDP socket, a loop that waits briefly for
+// datagrams, hands them to the server logic and sends what it produces; a stop request (Ctrl+C,
+// SIGTERM) sends ServerBye to everyone before the process ends.
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/log.h"
+#include "net/socket_layer.h"
+#include "net/udp_socket.h"
+#include "server/presence_server.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace {
+
+// Set from the signal or console handler, read by the loop; lives for the process.
+volatile std::sig_atomic_t stopRequested = 0;
+
+// Enough for a burst from all players between two ticks; the rest waits for the next round.
+constexpr int ReceivesPerRound = 1024;
+constexpr int WaitMs = 5;
+
+// The server's state and its scratch output; live for the process.
+PresenceServer server;
+ServerOutput output;
+
+#if defined(_WIN32)
+BOOL WINAPI onConsoleEvent(DWORD) {
+    stopRequested = 1;
+    // Windows ends the process when the handler returns from a close event: give the loop time to
+    // say goodbye first.
+    Sleep(200);
+    return TRUE;
+}
+#else
+void onStopSignal(int) { stopRequested = 1; }
+#endif
+
+void installStopHandlers() {
+#if defined(_WIN32)
+    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
+#else
+    std::signal(SIGINT, onStopSignal);
+    std::signal(SIGTERM, onStopSignal);
+#endif
+}
+
+uint64_t nowMs() {
+    using namespace std::chrono;
+    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+
+void flushOutput(SocketHandle socket) {
+    for (int i = 0; i < output.datagramCount; ++i) {
+        const OutgoingDatagram& datagram = output.datagrams[i];
+        sendDatagramTo(socket, datagram.bytes, datagram.length, datagram.to);
+    }
+    for (int i = 0; i < output.eventCount; ++i) {
+        char address[32];
+        formatPeerAddress(output.events[i].address, address, sizeof address);
+        std::printf("player %d %s (%s)\n", output.events[i].id, serverEventName(output.events[i].kind), address);
+    }
+    if (output.eventCount) std::fflush(stdout);
+}
+
+void printHelp() {
+    std::printf(
+        "Usage: vornhalzanthery-server [--port N] [--bind ADDRESS]\n"
+        "The presence server of Vornhal: Zanthery: players who use the same server see one another.\n"
+        "  --port N          UDP port to listen on (default %u)\n"
+        "  --bind ADDRESS    local IPv4 address to listen on (default 0.0.0.0, every interface;\n"
+        "                    127.0.0.1 keeps the server to this machine)\n"
+        "  --help            this text\n"
+        "Players join it by writing this machine's address (and :port when not the default) in\n"
+        "\"server.txt\" beside the game. Ctrl+C stops it and tells every player.\n",
+        unsigned(DefaultPresencePort));
+}
+
+bool parsePort(const char* text, uint16_t& port) {
+    char* end = nullptr;
+    long value = std::strtol(text, &end, 10);
+    if (!*text || *end || value < 1 || value > 65535) return false;
+    port = uint16_t(value);
+    return true;
+}
+
+}  // namespace
+
+int main(int argumentCount, char** arguments) {
+    uint16_t port = DefaultPresencePort;
+    const char* bindText = "0.0.0.0";
+    for (int i = 1; i < argumentCount; ++i) {
+        const char* option = arguments[i];
+        const char* value = i + 1 < argumentCount ? arguments[i + 1] : nullptr;
+        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) {
+            printHelp();
+            return 0;
+        } else if (!std::strcmp(option, "--port") && value) {
+            if (!parsePort(value, port)) {
+                logLine("server: not a port number: %s", value);
+                return 2;
+            }
+            ++i;
+        } else if (!std::strcmp(option, "--bind") && value) {
+            bindText = value;
+            ++i;
+        } else {
+            logLine("server: unknown option or missing value: %s (see --help)", option);
+            return 2;
+        }
+    }
+
+    networkStarted = startSocketLayer();
+    if (!networkStarted) {
+        logLine("server: the socket layer did not start");
+        return 1;
+    }
+    PeerAddress local;
+    if (!resolveUdpAddress(bindText, "0", local)) {
+        logLine("server: not an IPv4 address to listen on: %s", bindText);
+        return 1;
+    }
+    local.port = port;
+    SocketHandle socket = openUdpSocket();
+    if (socket == NoSocket || !bindUdpSocket(socket, local)) {
+        logLine("server: cannot listen on %s port %u (already in use?)", bindText, unsigned(port));
+        return 1;
+    }
+    installStopHandlers();
+    std::printf("listening on %s port %u\n", bindText, unsigned(port));
+    std::fflush(stdout);
+
+    uint8_t buffer[PresenceDatagramCapacity];
+    while (!stopRequested) {
+        waitForDatagram(socket, WaitMs);
+        for (int i = 0; i < ReceivesPerRound && !stopRequested; ++i) {
+            size_t length = 0;
+            PeerAddress from;
+            ReceiveResult result = receiveDatagram(socket, buffer, sizeof buffer, length, &from);
+            if (result == ReceiveResult::NothingWaiting) break;
+            if (result != ReceiveResult::Datagram) continue;  // oversized or an error: nothing to use
+            serverReceive(server, from, buffer, length, nowMs(), output);
+            flushOutput(socket);
+        }
+        serverTick(server, nowMs(), output);
+        flushOutput(socket);
+    }
+
+    serverShutdown(server, output);
+    flushOutput(socket);
+    std::printf("stopped: ServerBye sent to %d player(s)\n", output.datagramCount);
+    std::fflush(stdout);
+    closeUdpSocket(socket);
+    stopSocketLayer();
+    return 0;
+}
