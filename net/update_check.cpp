@@ -15,6 +15,10 @@
 #ifndef VZ_MAKER_HOST
 #define VZ_MAKER_HOST "vornhalzanthery.invalid"
 #endif
+// Only test builds name a certificate authority of their own; the product trusts the platform's.
+#ifndef VZ_MAKER_CA_FILE
+#define VZ_MAKER_CA_FILE ""
+#endif
 
 std::atomic<bool> updateAvailable{false};
 const char* const MakerWebHost = VZ_MAKER_HOST;
@@ -41,7 +45,23 @@ int updateCheckThread(void*) {
 
 }  // namespace
 
-HttpsTarget makerVersionTarget() { return {MakerWebHost, 443, "/games/vornhalzanthery/version.txt", nullptr}; }
+HttpsTarget makerVersionTarget() {
+    // The host may carry ":port" (a test server on loopback); HTTPS's own port otherwise.
+    static char host[256];
+    static const char* const authorities = VZ_MAKER_CA_FILE;
+    unsigned port = 443;
+    std::snprintf(host, sizeof(host), "%s", MakerWebHost);
+    if (char* colon = std::strrchr(host, ':')) {
+        char* end = nullptr;
+        unsigned long number = std::strtoul(colon + 1, &end, 10);
+        if (end != colon + 1 && *end == '\0' && number > 0 && number < 65536) {
+            port = unsigned(number);
+            *colon = '\0';
+        }
+    }
+    return {host, static_cast<unsigned short>(port), "/games/vornhalzanthery/version.txt",
+            authorities[0] ? authorities : nullptr};
+}
 
 bool isNeverResolvingHost(const char* host) {
     static const char suffix[] = ".invalid";

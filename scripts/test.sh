@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Builds everything if needed and runs every test: the unit and GPU tests, the client end to end
-# under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, and each
-# fuzz target for a short, bounded time.
+# Builds everything if needed and runs every test: the unit and GPU tests, the update check over
+# HTTPS on loopback, the presence client, server and bots on loopback, the client end to end and
+# played under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, and
+# each fuzz target for a short, bounded time.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -10,7 +11,13 @@ fuzz_seconds=${VZ_FUZZ_SECONDS:-20}
 # Every option a run depends on is set here, whatever an earlier command (play, say) left in a
 # build folder's cache, and ctest fails when it finds no tests rather than passing on nothing.
 echo "== build"
-bash "$here/build.sh" "$root/build/release" -DVZ_TESTS=ON -DVZ_BENCHMARKS=ON -DVZ_SANITIZE=OFF
+# A client whose maker host is a test HTTPS server on loopback, for the end-to-end test of "Update";
+# the certificate it trusts is made by that test.
+update_build="$root/build/update-e2e"
+bash "$here/build.sh" "$update_build" -DVZ_TESTS=OFF -DVZ_BENCHMARKS=OFF -DVZ_SANITIZE=OFF \
+  -DVZ_MAKER_HOST=127.0.0.1:29443 -DVZ_MAKER_CA_FILE="$update_build/test-ca.pem"
+bash "$here/build.sh" "$root/build/release" -DVZ_TESTS=ON -DVZ_BENCHMARKS=ON -DVZ_SANITIZE=OFF \
+  -DVZ_UPDATE_TEST_BUILD="$update_build"
 echo "== tests"
 (cd "$root/build/release" && ctest --no-tests=error --output-on-failure)
 

@@ -1,11 +1,11 @@
 #!/usr/bin/env python3
 """A one-purpose HTTPS server on loopback for the update check's tests.
 
-Usage: https_test_server.py CERT KEY PORT_FILE REQUEST_LOG STATUS BODY_FILE
+Usage: https_test_server.py CERT KEY PORT_FILE REQUEST_LOG STATUS BODY_FILE [PORT]
        https_test_server.py --hang PORT_FILE
 Serves every GET with STATUS and the bytes of BODY_FILE, and appends "path|user agent" of each
-request to REQUEST_LOG. With --hang it accepts connections and never answers. It picks a free port,
-writes it to PORT_FILE, and runs until killed (or for 60 s at most).
+request to REQUEST_LOG. With --hang it accepts connections and never answers. It listens on PORT or
+a free port, writes the port to PORT_FILE, and runs until killed (or for 60 s at most).
 """
 import http.server
 import socket
@@ -38,7 +38,7 @@ def hang(port_file):
             pass
 
 
-def serve(cert, key, port_file, request_log, status, body_file):
+def serve(cert, key, port_file, request_log, status, body_file, port=0):
     with open(body_file, "rb") as source:
         body = source.read()
 
@@ -54,7 +54,7 @@ def serve(cert, key, port_file, request_log, status, body_file):
         def log_message(self, *args):
             pass
 
-    server = http.server.HTTPServer(("127.0.0.1", 0), Handler)
+    server = http.server.HTTPServer(("127.0.0.1", port), Handler)
     context = ssl.SSLContext(ssl.PROTOCOL_TLS_SERVER)
     context.load_cert_chain(cert, key)
     server.socket = context.wrap_socket(server.socket, server_side=True)
@@ -67,4 +67,5 @@ if __name__ == "__main__":
     if sys.argv[1] == "--hang":
         hang(sys.argv[2])
     else:
-        serve(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]), sys.argv[6])
+        port = int(sys.argv[7]) if len(sys.argv) > 7 else 0
+        serve(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]), sys.argv[6], port)

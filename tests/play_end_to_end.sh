@@ -1,0 +1,219 @@
+#!/usr/bin/env bash
+# The whole client played as a user plays it, under Xvfb with a real presence server and bots on
+# loopback: the title screen's buttons where their boxes lie, "Play" joining the server named by
+# "server.txt", other players drawn, Escape and focus loss pausing, "Leave" saying Bye, "Quit"
+# ending the client. With a second build whose maker host is a test HTTPS server on loopback, the
+# "Update" button appears and opens the release page in the browser.
+# Usage: play_end_to_end.sh <build folder> [<build folder whose maker host is 127.0.0.1:PORT>]
+set -uo pipefail
+build=$(cd "$1" && pwd)
+update_build=${2:-}
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/xvfb.sh"
+start_virtual_display 1600x1000x24 || exit 1
+
+work=$(mktemp -d)
+screens="$build/test-screens"
+mkdir -p "$screens"
+passed=0
+failed=0
+pids=()
+trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
+
+pass() { echo "ok: $1"; passed=$((passed + 1)); }
+fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
+expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+is_true() { awk "BEGIN { exit !($1) }"; }
+not() { ! "$@"; }
+
+install_copy() {
+  local from=$1 dir="$work/$2"
+  mkdir -p "$dir/floor"
+  cp "$from/vornhalzanthery" "$dir/"
+  for lib in "$from"/libSDL3.so* "$from"/libwebgpu_wrapper.so; do ln -s "$lib" "$dir/"; done
+  cp "$build/coolvetica.otf" "$dir/"
+  cp "$build"/floor/*.jpg "$dir/floor/"
+  echo "$dir"
+}
+
+shoot() { import -window "$window" "$screens/$1.png" 2>/dev/null; echo "$screens/$1.png"; }
+# One pixel's colour as "r g b".
+pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
+near() {  # near "r g b" "r g b": every channel within 6
+  local a=($1) b=($2)
+  [ ${#a[@]} = 3 ] && [ $(( (a[0]-b[0])**2 <= 36 && (a[1]-b[1])**2 <= 36 && (a[2]-b[2])**2 <= 36 )) = 1 ]
+}
+hover_fill="243 154 30"  # ButtonHoverFill (0.953, 0.604, 0.118)
+# The share of strongly coloured pixels: the avatars are the only saturated things in the room.
+saturated_share() { convert "$1" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:; }
+# Mean brightness of the left band, where the menus' panel darkens the picture.
+left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format '%[fx:mean*255]' info:; }
+
+# Moves the pointer to (x, y) of the window and reports whether the pixel at (px, py) shows the
+# hover fill a frame later.
+hovers_at() {
+  local x=$1 y=$2 px=$3 py=$4 name=$5
+  xdotool mousemove --window "$window" "$x" "$y"
+  sleep 0.4
+  near "$(pixel "$(shoot "$name")" "$px" "$py")" "$hover_fill"
+}
+
+# A press where a user would make it: the pointer first, then the button.
+click_at() {
+  xdotool mousemove --window "$window" "$1" "$2"
+  sleep 0.3
+  xdotool click 1
+}
+
+wait_for_exit() {
+  local pid=$1 tenths=$2
+  for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then return 124; fi
+  wait "$pid"
+}
+
+# --- A presence server and three bots on a loopback port of this test's own ----------------------
+port=$(( 30000 + $$ % 20000 ))
+"$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1 &
+pids+=($!)
+sleep 0.3
+"$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 3 > "$work/bots.log" 2>&1 &
+pids+=($!)
+
+dir=$(install_copy "$build" play)
+printf '\xEF\xBB\xBF 127.0.0.1 :\r\n%s\r\n' "$port" > "$dir/server.txt"  # as a text editor may save it
+"$dir/vornhalzanthery" &
+client_pid=$!
+pids+=($client_pid)
+window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+if [ -z "$window" ]; then
+  fail "the client's window appears"
+  echo "play end to end: $passed passed, $failed failed"
+  exit 1
+fi
+xdotool windowmove "$window" 0 0
+sleep 2
+
+# The title screen at 1280 x 720: "Play" spans x 64 to 444 and y 569.36 to 609.28, "Quit" y 612.28
+# to 652.2. The pixel checked lies right of the label, inside the box.
+title=$(shoot title)
+expect "the title screen darkens the left of the picture" is_true "$(left_band "$title") < 60"
+expect "no button is filled while the pointer is away" not near "$(pixel "$title" 400 590)" "$hover_fill"
+while IFS='|' read -r x y px py inside name; do
+  if hovers_at "$x" "$y" "$px" "$py" "hover-$name"; then got=1; else got=0; fi
+  expect "pointer at ($x, $y): $name $([ "$inside" = 1 ] && echo hovers || echo does not hover)" [ "$got" = "$inside" ]
+done <<'CASES'
+64|590|400|590|1|play-left-edge
+63|590|400|590|0|play-left-of-box
+443|590|400|590|1|play-right-edge
+444|590|400|590|0|play-right-of-box
+200|570|400|590|1|play-top-row
+200|569|400|590|0|play-above-box
+200|609|400|590|1|play-bottom-row
+200|610|400|590|0|play-gap-below
+200|613|400|640|1|quit-top-row
+200|653|400|640|0|quit-below-box
+CASES
+
+# "Play": the room from the spawn point, no menu, the mouse captured, and the server hears us.
+joined_before=$(grep -c ' joined ' "$work/server.log")
+click_at 200 590
+sleep 2
+playing=$(shoot playing)
+expect "after Play no menu is drawn (left band $(left_band "$playing"))" is_true "$(left_band "$playing") > $(left_band "$title") + 10"
+joined_after=$(grep -c ' joined ' "$work/server.log")
+expect "Play joins the server named by server.txt ($joined_before then $joined_after joins)" [ "$joined_after" -gt "$joined_before" ]
+seen=0
+for i in 1 2 3 4 5 6 7 8; do
+  share=$(saturated_share "$(shoot "others-$i")")
+  if is_true "$share > 0.0005"; then seen=1; break; fi
+  sleep 0.7
+done
+expect "other players appear as coloured capsules (saturated share $share)" [ "$seen" = 1 ]
+
+# Walking: W held for a second moves the eye, so the picture changes.
+before=$(shoot before-walk)
+xdotool keydown w; sleep 1; xdotool keyup w
+sleep 0.3
+after=$(shoot after-walk)
+difference=$(compare -metric RMSE "$before" "$after" null: 2>&1 | sed 's/ .*//')
+expect "holding W walks (picture difference $difference)" is_true "$difference > 500"
+
+# Escape pauses; the pause screen's "Resume" and "Leave" take the places of "Play" and "Quit".
+xdotool key Escape
+sleep 0.8
+paused=$(shoot paused)
+expect "Escape shows the pause screen" is_true "$(left_band "$paused") < 60"
+expect "the pause screen offers Resume where Play was" hovers_at 200 590 400 590 hover-resume
+click_at 200 590
+sleep 0.8
+expect "Resume returns to play" is_true "$(left_band "$(shoot resumed)") > 60"
+
+# Losing focus pauses too: another window takes it.
+xmessage -name focus-thief -geometry 200x50+1400+900 "focus" &
+thief=$!
+pids+=($thief)
+sleep 0.8
+thief_window=$(xdotool search --name '^focus-thief$' | head -n 1)
+[ -n "$thief_window" ] && xdotool windowfocus --sync "$thief_window" 2>/dev/null
+sleep 0.8
+expect "losing focus shows the pause screen" is_true "$(left_band "$(shoot focus-lost)") < 60"
+kill "$thief" 2>/dev/null
+
+# "Leave": Bye to the server, back to the title screen.
+left_before=$(grep -c ' left ' "$work/server.log")
+xdotool windowfocus --sync "$window" 2>/dev/null
+click_at 200 630
+sleep 1
+expect "Leave returns to the title screen" hovers_at 200 590 400 590 hover-title-again
+left_after=$(grep -c ' left ' "$work/server.log")
+expect "Leave says Bye: the server sees the player leave at once" [ "$left_after" -gt "$left_before" ]
+
+# "Quit" ends the client cleanly.
+click_at 200 630
+wait_for_exit "$client_pid" 30
+status=$?
+expect "Quit ends the client with code 0 (got $status)" [ "$status" = 0 ]
+errors=$(grep -c '^wgpu:' "$dir/vornhalzanthery.log")
+expect "the log holds no wgpu: line (found $errors)" [ "$errors" = 0 ]
+
+# --- "Update", with a build whose maker host is a test server on loopback -----------------------
+if [ -n "$update_build" ]; then
+  update_build=$(cd "$update_build" && pwd)
+  maker=$(cat "$update_build/maker-host.txt")
+  maker_port=${maker##*:}
+  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
+    -keyout "$work/key.pem" -out "$update_build/test-ca.pem" >/dev/null 2>&1
+  printf '2\n' > "$work/version"
+  python3 "$root/tests/https_test_server.py" "$update_build/test-ca.pem" "$work/key.pem" "$work/maker-port" \
+    "$work/requests" 200 "$work/version" "$maker_port" &
+  pids+=($!)
+  for _ in $(seq 1 100); do [ -s "$work/maker-port" ] && break; sleep 0.05; done
+  # A browser that only records what it was asked to open.
+  mkdir -p "$work/bin"
+  printf '#!/bin/sh\necho "$@" >> "%s"\n' "$work/opened" > "$work/bin/xdg-open"
+  chmod +x "$work/bin/xdg-open"
+  dir=$(install_copy "$update_build" update)
+  PATH="$work/bin:$PATH" "$dir/vornhalzanthery" &
+  client_pid=$!
+  pids+=($client_pid)
+  window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+  xdotool windowmove "$window" 0 0
+  sleep 3
+  expect "the update check asked for version.txt" grep -q '^/games/vornhalzanthery/version.txt|VornhalZanthery$' "$work/requests"
+  expect "with an update, Update takes Play's place" hovers_at 200 590 400 590 hover-update
+  expect "and Play moves up one pitch" hovers_at 200 547 400 547 hover-play-raised
+  expect "Quit stays where it was" hovers_at 200 640 400 640 hover-quit-update
+  click_at 200 590
+  sleep 1.5
+  expect "Update opens the release page (opened: $(cat "$work/opened" 2>/dev/null))" \
+    grep -qx "https://$maker/vornhalzanthery.html" "$work/opened"
+  expect "Update changes no state: the title screen stays" hovers_at 200 640 400 640 hover-quit-after-update
+  click_at 200 640
+  wait_for_exit "$client_pid" 30
+  expect "Quit after Update ends with code 0" [ "$?" = 0 ]
+fi
+
+echo "play end to end: $passed passed, $failed failed"
+[ "$failed" = 0 ]
