@@ -1,0 +1,251 @@
+#!/usr/bin/env bash
+# The client playing against a scripted presence server on loopback, driven as a user would: what
+# it sends after "Play" (Hello, then State about thirty times a second, never two in one frame), the
+# spawn point, walking, running, crouching and jumping as the server sees them, others drawn where
+# the server puts them, pausing, leaving with Bye, the three ways to end with Bye, and a server that
+# goes silent and comes back.
+# Usage: presence_end_to_end.sh <build folder>
+set -uo pipefail
+build=$(cd "$1" && pwd)
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+source "$root/scripts/xvfb.sh"
+start_virtual_display 1600x1000x24 || exit 1
+
+work=$(mktemp -d)
+screens="$build/test-screens"
+mkdir -p "$screens"
+passed=0
+failed=0
+pids=()
+trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+
+pass() { echo "ok: $1"; passed=$((passed + 1)); }
+fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
+expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
+is_true() { awk "BEGIN { exit !($1) }"; }
+shoot() { import -window "$window" "$screens/$1.png" 2>/dev/null; echo "$screens/$1.png"; }
+left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format '%[fx:mean*255]' info:; }
+# Mean red, green and blue of a small region, 0..255.
+region_rgb() { convert "$1" -crop "$2" +repage -scale 1x1\! -depth 8 txt:- | sed -n '2s/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p'; }
+now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
+click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }
+wait_for_exit() {
+  local pid=$1 tenths=$2
+  for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  if kill -0 "$pid" 2>/dev/null; then return 124; fi
+  wait "$pid"
+}
+# The peer's clock: lines of "received" from this moment on.
+mark() { wc -l < "$work/received"; }
+# Lines after mark $1, up to mark $2 when given.
+since() { if [ -n "${2:-}" ]; then sed -n "$(( $1 + 1 )),$2p" "$work/received"; else tail -n +"$(( $1 + 1 ))" "$work/received"; fi; }
+count_since() { since "$1" | awk -v t="$2" '$2 == t' | wc -l; }
+
+# Figures from the State lines between two marks (the second may be empty: up to now), leaving out
+# the first seconds given: python reads them and prints "name value" pairs.
+state_figures() {
+  since "$1" "${3:-}" | python3 -c '
+import math, sys
+states = [l.split() for l in sys.stdin if l.split()[1:2] == ["S"]]
+pts = [(int(s[0]) / 1000.0, float(s[3]), float(s[4]), float(s[5]), float(s[6]), int(s[7])) for s in states]
+skip = float(sys.argv[1])
+if len(pts) < 3:
+    print("states", len(pts)); sys.exit()
+t0 = pts[0][0]
+steady = [p for p in pts if p[0] - t0 >= skip] or pts
+dt = steady[-1][0] - steady[0][0]
+dist = math.hypot(steady[-1][1] - steady[0][1], steady[-1][3] - steady[0][3])
+print("states", len(pts))
+rate = (len(pts) - 1) / max(pts[-1][0] - t0, 1e-3)
+print("rate", rate)
+print("speed", dist / dt if dt > 0 else 0)
+# Below 20 frames a second each frame steps at most 0.05 s, so the body moves slower than real time;
+# States then go out once a frame, so their rate tells the frame rate.
+print("timescale", min(1.0, 0.05 * rate) if rate < 29 else 1.0)
+print("radius", math.hypot(pts[0][1], pts[0][3]))
+x, z, yaw = pts[0][1], pts[0][3], pts[0][4]
+print("facing", (-math.sin(yaw) * -x + -math.cos(yaw) * -z) / max(math.hypot(x, z), 1e-6))
+dx, dz = steady[-1][1] - steady[0][1], steady[-1][3] - steady[0][3]
+print("towards", (dx * -x + dz * -z) / max(math.hypot(dx, dz) * math.hypot(x, z), 1e-6))
+print("highest", max(p[2] for p in pts))
+print("lowest_end", pts[-1][2])
+print("crouched", min(p[5] for p in steady))
+' "${2:-0}"
+}
+figure() { echo "$1" | awk -v k="$2" '$1 == k { print $2 }'; }
+
+install_copy() {
+  local dir="$work/$1"
+  mkdir -p "$dir/floor"
+  cp "$build/vornhalzanthery" "$dir/"
+  for lib in "$build"/libSDL3.so* "$build"/libwebgpu_wrapper.so; do ln -s "$lib" "$dir/"; done
+  cp "$build/coolvetica.otf" "$dir/"
+  cp "$build"/floor/*.jpg "$dir/floor/"
+  echo "127.0.0.1:$port" > "$dir/server.txt"
+  echo "$dir"
+}
+
+start_client() {
+  "$dir/vornhalzanthery" &
+  client_pid=$!
+  pids+=($client_pid)
+  window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+  [ -n "$window" ] && xdotool windowmove "$window" 0 0
+  sleep 1.5
+}
+
+: > "$work/received"
+python3 "$root/tests/presence_peer.py" "$work" &
+pids+=($!)
+for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
+port=$(cat "$work/port")
+dir=$(install_copy play)
+start_client
+[ -z "$window" ] && { fail "the client's window appears"; echo "presence end to end: $passed passed, $failed failed"; exit 1; }
+
+# --- Play: Hello, Welcome, then States; the spawn point --------------------------------------------
+before_play=$(shoot before-play)
+at=$(mark)
+click_at 200 590
+sleep 3
+expect "Play sends Hello" [ "$(count_since "$at" H)" -ge 1 ]
+figures=$(state_figures "$at" 1)
+rate=$(figure "$figures" rate)
+frames_line=""
+state_rate=$rate
+expect "after Welcome the client sends State ($(figure "$figures" states) in 3 s)" [ "$(figure "$figures" states)" -ge 20 ]
+expect "never more than one State per 33 ms ($rate a second)" is_true "$rate <= 31"
+radius=$(figure "$figures" radius)
+expect "the spawn lies on the 2.5 m circle (radius $radius)" is_true "$radius > 2.49 && $radius < 2.51"
+facing=$(figure "$figures" facing)
+expect "the spawn faces the centre (cosine $facing)" is_true "$facing > 0.999"
+
+# Others where the server puts them: the client faces the centre, so a player there stands in the
+# middle of the picture, in its slot's colour (1: blue, 0: orange).
+echo "1 0 0 0 0" > "$work/roster"
+sleep 1
+rgb=($(region_rgb "$(shoot other-blue)" 20x40+630+380))
+expect "player 1 at the centre is drawn blue in the middle of the view (rgb ${rgb[*]})" \
+  is_true "${rgb[2]:-0} > ${rgb[0]:-0} + 40"
+echo "0 0 0 0 0" > "$work/roster"
+sleep 1
+rgb=($(region_rgb "$(shoot other-orange)" 20x40+630+380))
+expect "player 0 there instead is drawn orange (rgb ${rgb[*]})" is_true "${rgb[0]:-0} > ${rgb[2]:-0} + 60"
+: > "$work/roster"
+
+# --- Walking, running, crouching, jumping as the server sees them ---------------------------------
+walk() {  # walk <seconds> <keys...>: holds the keys, prints the figures of the States meanwhile
+  local seconds=$1; shift
+  local at_walk at_release
+  for key in "$@"; do xdotool keydown "$key"; done
+  sleep 0.3  # past the acceleration
+  at_walk=$(mark)
+  sleep "$seconds"
+  at_release=$(mark)
+  for key in "$@"; do xdotool keyup "$key"; done
+  sleep 0.3
+  state_figures "$at_walk" 0 "$at_release"
+}
+# The speed as the server sees it, against the speed the body moves at in the client's time.
+expect_speed() {
+  local name=$1 nominal=$2 figures=$3
+  local speed timescale
+  speed=$(figure "$figures" speed)
+  timescale=$(figure "$figures" timescale)
+  expect "$name at $nominal m/s (measured $speed, State rate $(figure "$figures" rate), time scale $timescale)" \
+    is_true "$speed > 0.88 * $nominal * $timescale && $speed < 1.12 * $nominal * $timescale"
+}
+figures=$(walk 0.5 w)
+expect_speed "holding W walks" 4 "$figures"
+expect "W leads towards the centre (cosine $(figure "$figures" towards))" is_true "$(figure "$figures" towards) > 0.99"
+# Back the way it came, so the room is long enough for each run.
+figures=$(walk 0.4 shift s)
+expect_speed "with Shift it runs backwards" 6.5 "$figures"
+figures=$(walk 0.5 c w)
+expect_speed "crouching it moves" 2 "$figures"
+expect "and the crouch flag is set" [ "$(figure "$figures" crouched)" = 1 ]
+at=$(mark)
+xdotool keydown space
+sleep 0.15
+xdotool keyup space
+sleep 1.5
+figures=$(state_figures "$at" 0)
+expect "Space lifts y (highest $(figure "$figures" highest)) and brings it back ($(figure "$figures" lowest_end))" \
+  is_true "$(figure "$figures" highest) > 0.8 && $(figure "$figures" lowest_end) == 0"
+
+# --- Pausing: the mouse is free; Escape resumes -----------------------------------------------------
+xdotool key Escape
+sleep 0.8
+expect "Escape shows the pause screen" is_true "$(left_band "$(shoot paused)") < 60"
+xdotool mousemove --window "$window" 37 41
+sleep 0.5
+location=$(xdotool getmouselocation | sed 's/ screen.*//')
+expect "while paused the mouse is free ($location)" [ "$location" = "x:37 y:41" ]
+at=$(mark)
+sleep 1
+expect "a paused client keeps sending its pose" [ "$(count_since "$at" S)" -ge 10 ]
+xdotool key Escape
+sleep 0.8
+expect "Escape again resumes play" is_true "$(left_band "$(shoot resumed)") > 60"
+
+# --- A server that goes silent: alone, then joining again, then back ------------------------------
+touch "$work/silent"
+at=$(mark)
+sleep 4
+expect "within 5 s of silence the client keeps sending State, no Hello" \
+  bash -c "[ $(count_since "$at" H) = 0 ] && [ $(count_since "$at" S) -ge 20 ]"
+sleep 2.5
+expect "after 5 s of silence it asks to join again (Hello)" [ "$(count_since "$at" H)" -ge 2 ]
+rm -f "$work/silent"
+at=$(mark)
+sleep 1.5
+expect "when the server answers again it rejoins and sends State" [ "$(count_since "$at" S)" -ge 10 ]
+
+# --- Leave: Bye, the title screen, the orbit where it stopped ---------------------------------------
+xdotool key Escape
+sleep 0.8
+at=$(mark)
+click_at 200 630
+sleep 1.2
+expect "Leave sends Bye" [ "$(count_since "$at" B)" = 1 ]
+after_leave=$(shoot after-leave)
+# Compared right of the menu: during the 25 s of play an orbit that kept turning would have moved
+# by 2 radians.
+right_part() { convert "$1" -gravity east -crop 38%x100%+0+0 +repage "$2"; }
+right_part "$before_play" "$work/before.png"
+right_part "$after_leave" "$work/after.png"
+difference=$(compare -metric RMSE "$work/before.png" "$work/after.png" null: 2>&1 | sed 's/ .*//')
+expect "the title's orbit continues where it stopped (difference $difference)" is_true "$difference < 2500"
+
+# --- Quit, closing the window, SIGTERM: each says Bye when joined and ends with code 0 ------------
+end_case() {
+  local name=$1 how=$2
+  click_at 200 590
+  sleep 1.5
+  local at_end; at_end=$(mark)
+  case "$how" in
+    quit) xdotool key Escape; sleep 0.8; click_at 200 630; sleep 0.8; click_at 200 630 ;;
+    close) "$build/close_window" "$window" ;;
+    term) kill -TERM "$client_pid" ;;
+  esac
+  wait_for_exit "$client_pid" 50
+  local status=$?
+  sleep 0.3
+  expect "$name: exit code 0 (got $status)" [ "$status" = 0 ]
+  expect "$name: Bye reached the server" [ "$(count_since "$at_end" B)" -ge 1 ]
+}
+# Quit from the title after leaving: Leave said Bye already; here the player is joined at Quit.
+end_case "closing the window while playing" close
+start_client
+end_case "SIGTERM while playing" term
+start_client
+end_case "Leave then Quit" quit
+expect "the log holds no wgpu: line" bash -c "! grep -q '^wgpu:' '$dir/vornhalzanthery.log'"
+# One State a frame at most: below 30 frames a second the State rate is the frame rate.
+frames=$(grep -m1 '^frames:' "$dir/vornhalzanthery.log")
+median=$(echo "$frames" | sed -n 's/.*median \([0-9.]*\) ms.*/\1/p')
+expect "State went out about every frame up to 30 a second ($state_rate a second; client: $frames)" \
+  is_true "$state_rate >= 0.8 * (1000 / ${median:-1} < 30 ? 1000 / ${median:-1} : 30)"
+
+echo "presence end to end: $passed passed, $failed failed"
+[ "$failed" = 0 ]
