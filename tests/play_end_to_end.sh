@@ -178,6 +178,49 @@ expect "Quit ends the client with code 0 (got $status)" [ "$status" = 0 ]
 errors=$(grep -c '^wgpu:' "$dir/vornhalzanthery.log")
 expect "the log holds no wgpu: line (found $errors)" [ "$errors" = 0 ]
 
+# --- Two real clients against one server see each other -------------------------------------------
+# The first to join gets id 0, the second id 1 (drawn blue by the first). The second walks from its
+# spawn point to the room's centre, which the first faces from its own.
+two_port=$(( port + 1 ))
+"$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$two_port" > "$work/two-server.log" 2>&1 &
+pids+=($!)
+sleep 0.3
+first=$(install_copy "$build" first)
+second=$(install_copy "$build" second)
+echo "127.0.0.1:$two_port" > "$first/server.txt"
+echo "127.0.0.1:$two_port" > "$second/server.txt"
+"$first/vornhalzanthery" &
+first_pid=$!
+pids+=($first_pid)
+first_window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+xdotool windowmove "$first_window" 0 0
+window=$first_window
+sleep 1.5
+click_at 200 590
+sleep 1
+"$second/vornhalzanthery" &
+second_pid=$!
+pids+=($second_pid)
+for _ in $(seq 1 300); do
+  second_window=$(xdotool search --name '^Vornhal: Zanthery$' | grep -vx "$first_window" | head -n 1)
+  [ -n "$second_window" ] && break
+  sleep 0.1
+done
+xdotool windowmove "$second_window" 700 420  # clear of the middle of the first
+window=$second_window
+sleep 1.5
+click_at 200 590
+sleep 1
+xdotool keydown w; sleep 0.62; xdotool keyup w
+sleep 1.5
+window=$first_window
+rgb=($(convert "$(shoot first-sees-second)" -crop 20x60+630+330 +repage -scale 1x1\! -depth 8 txt:- | sed -n '2s/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p'))
+expect "two clients join one server ($(grep -c ' joined ' "$work/two-server.log") joins)" [ "$(grep -c ' joined ' "$work/two-server.log")" = 2 ]
+expect "the first sees the second, blue, in the middle of its view (rgb ${rgb[*]})" is_true "${rgb[2]:-0} > ${rgb[0]:-0} + 25"
+kill -TERM "$first_pid" "$second_pid"
+wait_for_exit "$first_pid" 30
+wait_for_exit "$second_pid" 30
+
 # --- "Update", with a build whose maker host is a test server on loopback -----------------------
 if [ -n "$update_build" ]; then
   update_build=$(cd "$update_build" && pwd)
