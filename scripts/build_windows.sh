@@ -68,7 +68,8 @@ done
 cp "${programs[@]}" "$build/SDL3.dll" "$build/webgpu_wrapper.dll" "$build/coolvetica.otf" "$stage/"
 cp "$build"/floor/{base,normal,orm}.jpg "$stage/floor/"
 copy_mingw_runtime "$stage" "${programs[@]}" "$stage/SDL3.dll"
-sed "s/@DAWN_WIN_NPM_VERSION@/$DAWN_WIN_NPM_VERSION/; s/@SDL3_VERSION@/$SDL3_VERSION/" \
+# The readme with Windows line ends, for Notepad.
+sed "s/@DAWN_WIN_NPM_VERSION@/$DAWN_WIN_NPM_VERSION/g; s/@SDL3_VERSION@/$SDL3_VERSION/g; s/\$/\r/" \
   "$here/windows_readme.txt" > "$stage/README.txt"
 zip_file="$build/vornhalzanthery-windows.zip"
 rm -f "$zip_file"

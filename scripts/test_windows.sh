@@ -50,6 +50,13 @@ else
   fail "our declarations fit Dawn $DAWN_WIN_NPM_VERSION's Windows DLL"
 fi
 
+# A GUI program: Windows opens no console window beside it.
+if x86_64-w64-mingw32-objdump -p "$build/vornhalzanthery.exe" | grep -q '^Subsystem\s*0*2\b'; then
+  pass "vornhalzanthery.exe is a Windows GUI program"
+else
+  fail "vornhalzanthery.exe is not a Windows GUI program"
+fi
+
 # The unit tests and the Null-backend GPU tests, as ctest runs them on Linux.
 for tests in vz_pure_tests vz_client_tests; do
   (cd "$build" && timeout 300 "$wine" "$tests.exe" --gtest_brief=1 --gtest_shuffle) > "$work/$tests.log" 2>&1
