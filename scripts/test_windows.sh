@@ -51,7 +51,8 @@ else
 fi
 
 # A GUI program: Windows opens no console window beside it.
-if x86_64-w64-mingw32-objdump -p "$build/vornhalzanthery.exe" | grep -q '^Subsystem\s*0*2\b'; then
+subsystem=$(x86_64-w64-mingw32-objdump -p "$build/vornhalzanthery.exe" | sed -n 's/^Subsystem\s*//p')
+if [ "${subsystem%%[[:space:]]*}" = 00000002 ]; then
   pass "vornhalzanthery.exe is a Windows GUI program"
 else
   fail "vornhalzanthery.exe is not a Windows GUI program"
