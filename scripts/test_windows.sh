@@ -11,6 +11,7 @@ build="$root/build/windows"
 wine=/usr/lib/wine/wine64
 
 started=$(date +%s)
+mkdir -p "$root/build"
 if ! bash "$here/build_windows.sh" > "$root/build/windows-build.log" 2>&1; then
   tail -n 40 "$root/build/windows-build.log"
   echo "FAILED: the Windows cross build (log: build/windows-build.log)"
