@@ -39,8 +39,6 @@ install_debian_packages() {
   as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
 }
 
-# SDL3 is not packaged for Debian 12: fetch the next release's source package through a private apt
-# configuration (the machine's own sources stay untouched) and build it once into the cache.
 # Fetches and unpacks the pinned libsdl3 source package into the folder given; prints the path of
 # the unpacked source tree. Shared by the Linux build below and the MinGW build of setup_windows.sh.
 fetch_sdl3_source() {
@@ -55,6 +53,8 @@ fetch_sdl3_source() {
   find "$work" -maxdepth 1 -type d -name 'SDL3-*' | head -n 1
 }
 
+# SDL3 is not packaged for Debian 12: fetch the next release's source package through a private apt
+# configuration (the machine's own sources stay untouched) and build it once into the cache.
 build_sdl3() {
   local prefix="$VZ_CACHE/sdl3-$SDL3_VERSION"
   [ -f "$prefix/.complete" ] && return 0
