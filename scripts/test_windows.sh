@@ -59,8 +59,20 @@ else
   fail "vornhalzanthery.exe is not a Windows GUI program"
 fi
 
-# The unit tests and the Null-backend GPU tests, as ctest runs them on Linux.
+# The pure tests link no device library on Windows either.
+pure_imports=$(x86_64-w64-mingw32-objdump -p "$build/vz_pure_tests.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
+case "$pure_imports" in
+  *SDL3.dll*|*webgpu_wrapper.dll*) fail "vz_pure_tests.exe imports a device library: $pure_imports" ;;
+  *) pass "vz_pure_tests.exe imports no SDL3 or WebGPU" ;;
+esac
+
+# Every test executable the project builds (the unit tests and the Null-backend GPU tests among
+# them), as ctest runs them on Linux.
 for tests in vz_pure_tests vz_client_tests; do
+  [ -f "$build/$tests.exe" ] || fail "$tests.exe was not built"
+done
+for executable in "$build"/vz_*_tests.exe; do
+  tests=$(basename "$executable" .exe)
   (cd "$build" && timeout 300 "$wine" "$tests.exe" --gtest_brief=1 --gtest_shuffle) > "$work/$tests.log" 2>&1
   result=$?
   if [ $result -eq 0 ] && grep -q '\[  PASSED  \]' "$work/$tests.log"; then
