@@ -21,9 +21,11 @@ debian_packages=(
   nodejs npm
 )
 
+# Installs the packages named, or the list above when none is named.
 install_debian_packages() {
+  local wanted=("$@"); [ ${#wanted[@]} -eq 0 ] && wanted=("${debian_packages[@]}")
   local missing=()
-  for p in "${debian_packages[@]}"; do
+  for p in "${wanted[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   # npm ships inside nodesource's nodejs where that is installed; Debian's npm would conflict.
@@ -50,15 +52,22 @@ fetch_debian_source() {
   rm -rf "$conf"
 }
 
+# Fetches and unpacks the pinned libsdl3 source package into the folder given; prints the path of
+# the unpacked source tree. Shared by the Linux build below and the MinGW build of setup_windows.sh.
+fetch_sdl3_source() {
+  local work=$1
+  (cd "$work" && fetch_debian_source "$SDL3_SUITE" "libsdl3=$SDL3_DEBIAN_VERSION" >&2)
+  tar xJf "$work"/libsdl3_*.orig.tar.xz -C "$work"
+  find "$work" -maxdepth 1 -type d -name 'SDL3-*' | head -n 1
+}
+
 # SDL3 is not packaged for Debian 12: built once into the cache from the next release's source package.
 build_sdl3() {
   local prefix="$VZ_CACHE/sdl3-$SDL3_VERSION"
   [ -f "$prefix/.complete" ] && return 0
   log "building SDL3 $SDL3_VERSION into $prefix (about a minute)"
   local work; work=$(mktemp -d)
-  (cd "$work" && fetch_debian_source "$SDL3_SUITE" "libsdl3=$SDL3_DEBIAN_VERSION")
-  tar xJf "$work"/libsdl3_*.orig.tar.xz -C "$work"
-  local src; src=$(find "$work" -maxdepth 1 -type d -name 'SDL3-*' | head -n 1)
+  local src; src=$(fetch_sdl3_source "$work")
   cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
     -DSDL_TESTS=OFF -DSDL_EXAMPLES=OFF -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_WAYLAND=OFF \
     -DSDL_INSTALL_DOCS=OFF >/dev/null
@@ -113,8 +122,11 @@ check_integrity() {
   if [ "$got" != "$2" ]; then log "integrity mismatch for $1"; exit 1; fi
 }
 
-mkdir -p "$VZ_CACHE"
-install_debian_packages
-build_sdl3
-fetch_stb
-fetch_dawn
+# Sourced by setup_windows.sh for its functions alone.
+if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+  mkdir -p "$VZ_CACHE"
+  install_debian_packages
+  build_sdl3
+  fetch_stb
+  fetch_dawn
+fi

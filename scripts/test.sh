@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything if needed and runs every test: the unit and GPU tests, the update check over
 # HTTPS on loopback, the presence client, server and bots on loopback, the client end to end and
-# played under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, and
-# each fuzz target for a short, bounded time.
+# played under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, each
+# fuzz target for a short, bounded time, and the Windows build's tests under Wine.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -34,4 +34,6 @@ echo "== fuzzing, ${fuzz_seconds}s per target"
 bash "$here/build.sh" "$root/build/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ -DVZ_FUZZ=ON \
   -DVZ_TESTS=OFF -DVZ_BENCHMARKS=OFF
 bash "$root/tests/fuzz/run_fuzzers.sh" "$root/build/fuzz" "$fuzz_seconds"
+echo "== Windows: cross build, tests under Wine"
+bash "$here/test_windows.sh"
 echo "== all tests passed"

@@ -8,3 +8,8 @@ DAWN_NPM_VERSION=0.1.7
 DAWN_LIB_INTEGRITY='sha512-UEP7UZdEhx9otvkZczjsszL8ZVlrODANQvgl+C88/bNVmxDoFi7w1fWzGi1sZyakiETjmtFDq2/xCLhbSZxjqw=='
 DAWN_DESC_INTEGRITY='sha512-KUxUp+oQIf7pPBMD4Hv1TUu7DWaOZ4ciKulTk9to9+Uc8yHoYrMW7L2SJCJ4FHHkywgf/7aLRgRx0b7i6DvGIQ=='
 VZ_CACHE=${VZ_CACHE:-${XDG_CACHE_HOME:-$HOME/.cache}/vornhalzanthery}
+# Windows cross build: Dawn's DLL exists on npm only up to 0.1.5, so it is pinned apart from the Linux
+# library, with its own describing package to check our declarations against.
+DAWN_WIN_NPM_VERSION=0.1.5
+DAWN_WIN_LIB_INTEGRITY='sha512-zvnUl4EAsQbKsmZVu+lEJcH8axQ7MiCfqg2OmnHd6uw1THABmHaX0GbpKiHshdgadNN2Nf+4zDyTJB5YMcAdrA=='
+DAWN_WIN_DESC_INTEGRITY='sha512-91/K6S5whZKX7CWAm9AylhyKrLGRz6BUiiPiM/kXadSnD4rffljCD/q9cNFftm5YXhx4MvLqw33yEilxogJvwA=='

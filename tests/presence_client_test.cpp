@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#if !defined(_WIN32)
+#if defined(_WIN32)
+#include <winsock2.h>
+#else
 #include <sys/socket.h>
 #endif
 
@@ -311,9 +313,11 @@ TEST_F(PresenceClientTest, DatagramLongerThan512BytesIsNotProcessed) {
 
 TEST_F(PresenceClientTest, AtMost256DatagramsAreReadPerPump) {
     join(0, 1000);
-#if !defined(_WIN32)
-    // Room for all of them in the client's queue (the system caps and doubles this).
+    // Room for all of them in the client's queue (the system may cap this).
     int bytes = 1 << 20;
+#if defined(_WIN32)
+    setsockopt(SOCKET(presenceClient.socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes);
+#else
     setsockopt(int(presenceClient.socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes);
 #endif
     for (int i = 0; i < PresenceReceivesPerPump; ++i) send({'W', 4});

@@ -1,0 +1,123 @@
+#!/usr/bin/env bash
+# The Windows stage of the tests: cross-builds if needed, proves our WebGPU declarations fit the
+# Windows Dawn DLL, runs the Windows unit and GPU tests under Wine (the GPU tests on Dawn's Null
+# backend), and starts the client from the unpacked zip under Wine, where no adapter draws: it must
+# show its fatal box, name the failing WebGPU step in its log and exit with code 1, in bounded time.
+set -uo pipefail
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
+root=$(cd "$here/.." && pwd)
+source "$here/versions.sh"
+build="$root/build/windows"
+wine=/usr/lib/wine/wine64
+
+started=$(date +%s)
+mkdir -p "$root/build"
+if ! bash "$here/build_windows.sh" > "$root/build/windows-build.log" 2>&1; then
+  tail -n 40 "$root/build/windows-build.log"
+  echo "FAILED: the Windows cross build (log: build/windows-build.log)"
+  exit 1
+fi
+echo "windows: cross build ready in $(( $(date +%s) - started ))s"
+# The Linux library's describing package, for the declaration check.
+bash -c "source '$here/setup.sh' && mkdir -p \"\$VZ_CACHE\" && fetch_dawn"
+
+passed=0
+failed=0
+pass() { echo "ok: $1"; passed=$((passed + 1)); }
+fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
+
+# Wine keeps its own Windows folder per prefix; this one belongs to these tests and is kept between
+# runs, since making it takes a while. Its server is stopped when the tests end.
+export WINEPREFIX="$build/wine-prefix" WINEDEBUG=-all
+mkdir -p "$WINEPREFIX"
+work=$(mktemp -d)
+cleanup() {
+  "$(dirname "$wine")/wineserver" -k 2>/dev/null
+  [ -n "${VZ_XVFB_PID:-}" ] && kill "$VZ_XVFB_PID" 2>/dev/null
+  rm -rf "$work"
+}
+# Every Wine program here shares one Wine server, whose desktop takes the display it first saw: the
+# virtual display comes up before the first of them.
+source "$here/xvfb.sh"
+start_virtual_display 1280x800x24 >/dev/null || { echo "FAILED: Xvfb did not start"; exit 1; }
+trap cleanup EXIT
+"$(dirname "$wine")/wineserver" -k 2>/dev/null
+
+if bash "$root/tests/dawn_windows_declarations.sh" "$VZ_CACHE/dawn-$DAWN_NPM_VERSION/describe/index.js" \
+     "$VZ_CACHE/dawn-win-$DAWN_WIN_NPM_VERSION/describe/index.js" "$root/render/webgpu_dawn.h" \
+     "$build/webgpu_wrapper.dll"; then
+  pass "our declarations fit Dawn $DAWN_WIN_NPM_VERSION's Windows DLL"
+else
+  fail "our declarations fit Dawn $DAWN_WIN_NPM_VERSION's Windows DLL"
+fi
+
+# A GUI program: Windows opens no console window beside it.
+subsystem=$(x86_64-w64-mingw32-objdump -p "$build/vornhalzanthery.exe" | sed -n 's/^Subsystem\s*//p')
+if [ "${subsystem%%[[:space:]]*}" = 00000002 ]; then
+  pass "vornhalzanthery.exe is a Windows GUI program"
+else
+  fail "vornhalzanthery.exe is not a Windows GUI program"
+fi
+
+# The pure tests link no device library on Windows either.
+pure_imports=$(x86_64-w64-mingw32-objdump -p "$build/vz_pure_tests.exe" | sed -n 's/^\s*DLL Name: //p' | tr '\n' ' ')
+case "$pure_imports" in
+  *SDL3.dll*|*webgpu_wrapper.dll*) fail "vz_pure_tests.exe imports a device library: $pure_imports" ;;
+  *) pass "vz_pure_tests.exe imports no SDL3 or WebGPU" ;;
+esac
+
+# Every test executable the project builds (the unit tests and the Null-backend GPU tests among
+# them), as ctest runs them on Linux.
+for tests in vz_pure_tests vz_client_tests; do
+  [ -f "$build/$tests.exe" ] || fail "$tests.exe was not built"
+done
+for executable in "$build"/vz_*_tests.exe; do
+  tests=$(basename "$executable" .exe)
+  (cd "$build" && timeout 300 "$wine" "$tests.exe" --gtest_brief=1 --gtest_shuffle) > "$work/$tests.log" 2>&1
+  result=$?
+  if [ $result -eq 0 ] && grep -q '\[  PASSED  \]' "$work/$tests.log"; then
+    pass "$tests.exe under Wine: $(grep -o '[0-9]* tests from [0-9]* test suites' "$work/$tests.log" | head -n 1)"
+  else
+    grep -v '^wgpu:\|^ - \|^$' "$work/$tests.log" | tail -n 40
+    fail "$tests.exe under Wine (exit code $result)"
+  fi
+done
+
+# The zip holds everything the client loads: unpacked alone, it must start.
+expected=(vornhalzanthery.exe SDL3.dll webgpu_wrapper.dll coolvetica.otf floor/base.jpg floor/normal.jpg
+          floor/orm.jpg README.txt libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+unzip -q "$build/vornhalzanthery-windows.zip" -d "$work"
+install="$work/vornhalzanthery"
+missing=""
+for file in "${expected[@]}"; do [ -f "$install/$file" ] || missing="$missing $file"; done
+if [ -z "$missing" ]; then pass "the zip holds the client, its libraries, font, floor maps and readme"
+else fail "the zip lacks:$missing"; fi
+
+# The client under Wine with a display but no adapter that draws. The error box is answered with
+# Return once the log shows the failure; the whole run is bounded.
+(cd "$install" && exec "$wine" vornhalzanthery.exe) > "$work/client.out" 2>&1 &
+client=$!
+log="$install/vornhalzanthery.log"
+deadline=$(( $(date +%s) + 60 ))
+while kill -0 $client 2>/dev/null && [ "$(date +%s)" -lt $deadline ]; do
+  if grep -q 'WebGPU start failed' "$log" 2>/dev/null; then
+    for window in $(xdotool search --name '^Vornhal: Zanthery$' 2>/dev/null); do
+      xdotool key --window "$window" Return 2>/dev/null
+    done
+  fi
+  sleep 0.5
+done
+if kill -0 $client 2>/dev/null; then
+  kill -9 $client 2>/dev/null
+  fail "the client under Wine was still running after 60 s"
+fi
+wait $client
+code=$?
+if [ $code -eq 1 ]; then pass "the client under Wine exits with code 1 when no adapter draws"
+else fail "the client under Wine exited with code $code, not 1"; fi
+step=$(grep -o 'WebGPU start failed: [a-z]*: .*' "$log" 2>/dev/null | head -n 1 | tr -d '\r')
+if [ -n "$step" ]; then pass "its log names the failing step: $step"
+else fail "its log names no failing WebGPU step: $(head -c 400 "$log" 2>/dev/null)"; fi
+
+echo "windows: $passed passed, $failed failed, $(( $(date +%s) - started ))s in all"
+[ $failed -eq 0 ]
