@@ -6,7 +6,7 @@
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
-fuzz_seconds=${VZ_FUZZ_SECONDS:-20}
+fuzz_seconds=${VZ_FUZZ_SECONDS:-15}
 
 # Every option a run depends on is set here, whatever an earlier command (play, say) left in a
 # build folder's cache, and ctest fails when it finds no tests rather than passing on nothing.
