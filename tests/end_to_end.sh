@@ -9,32 +9,17 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/xvfb.sh"
+source "$root/tests/e2e_helpers.sh"
 # As wide as a 5K display, so the window can grow past 4096 pixels.
 start_virtual_display 5000x1200x24 || exit 1
 
 work=$(mktemp -d)
 screens="$build/test-screens"
 mkdir -p "$screens"
-passed=0
-failed=0
 client_pid=""
 trap 'if [ -n "$client_pid" ]; then kill -9 "$client_pid" 2>/dev/null; fi; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
 
-pass() { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
-expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
 
-# An installation folder of its own for each case: the executable copied (its folder is where it
-# looks for assets and writes its log), the libraries linked, the assets copied so a case may break them.
-install_copy() {
-  local dir="$work/$1"
-  mkdir -p "$dir/floor"
-  cp "$build/vornhalzanthery" "$dir/"
-  for lib in "$build"/libSDL3.so* "$build"/libwebgpu_wrapper.so; do ln -s "$lib" "$dir/"; done
-  cp "$build/coolvetica.otf" "$dir/"
-  cp "$build"/floor/*.jpg "$dir/floor/"
-  echo "$dir"
-}
 
 # Reads the mean (0..255) or standard deviation of a region of a screenshot, in grey.
 region() { convert "$1" -crop "$3" +repage -colorspace Gray -format "%[fx:$2*255]" info:; }
@@ -45,18 +30,10 @@ clear_share() {
     -fill white -opaque 'rgb(13,14,15)' -format '%[fx:mean]' info:
 }
 size_of() { identify -format '%wx%h' "$1"; }
-is_true() { awk "BEGIN { exit !($1) }"; }
 
-wait_for_exit() {
-  local pid=$1 tenths=$2
-  for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  # still running: a status no exit of the client gives
-  if kill -0 "$pid" 2>/dev/null; then return 124; fi
-  wait "$pid"
-}
 
 # --- A normal run --------------------------------------------------------------------------------
-dir=$(install_copy normal)
+dir=$(install_copy "$build" "$work" normal)
 "$dir/vornhalzanthery" &
 client_pid=$!
 window=$(wait_for_window '^Vornhal: Zanthery$' 30)
@@ -164,24 +141,24 @@ expect_error_box() {
   expect "$name: so does the terminal" grep -q -- "$cause" "$work/terminal.txt"
 }
 
-dir=$(install_copy nofont)
+dir=$(install_copy "$build" "$work" nofont)
 rm "$dir/coolvetica.otf"
 expect_error_box nofont "$dir" "coolvetica.otf failed to load" "coolvetica.otf failed to load: cannot read .*coolvetica.otf"
 
-dir=$(install_copy badfont)
+dir=$(install_copy "$build" "$work" badfont)
 head -c 3000 "$build/coolvetica.otf" > "$dir/coolvetica.otf"
 expect_error_box badfont "$dir" "coolvetica.otf failed to load" "coolvetica.otf failed to load: not a font"
 
-dir=$(install_copy nobase)
+dir=$(install_copy "$build" "$work" nobase)
 rm "$dir/floor/base.jpg"
 expect_error_box nobase "$dir" "floor textures failed to load" "floor textures failed to load: cannot read .*floor/base.jpg"
 
-dir=$(install_copy pngnormal)
+dir=$(install_copy "$build" "$work" pngnormal)
 convert "$build/floor/normal.jpg" "png:$dir/floor/normal.jpg"
 expect_error_box pngnormal "$dir" "floor textures failed to load" "floor/normal.jpg is not a JPEG"
 
 # With no display at all no box can be shown: the terminal and the log still say what failed.
-dir=$(install_copy nodisplay)
+dir=$(install_copy "$build" "$work" nodisplay)
 env -u DISPLAY -u WAYLAND_DISPLAY "$dir/vornhalzanthery" > "$work/nodisplay-out.txt" 2> "$work/nodisplay-err.txt" &
 client_pid=$!
 wait_for_exit "$client_pid" 100

@@ -9,32 +9,17 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 source "$root/scripts/xvfb.sh"
+source "$root/tests/e2e_helpers.sh"
 start_virtual_display 1600x1000x24 || exit 1
 
 work=$(mktemp -d)
 screens="$build/test-screens"
 mkdir -p "$screens"
-passed=0
-failed=0
 pids=()
 trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
 
-pass() { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
-expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
-is_true() { awk "BEGIN { exit !($1) }"; }
-shoot() { import -window "$window" "$screens/$1.png" 2>/dev/null; echo "$screens/$1.png"; }
-left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format '%[fx:mean*255]' info:; }
 # Mean red, green and blue of a small region, 0..255.
 region_rgb() { convert "$1" -crop "$2" +repage -scale 1x1\! -depth 8 txt:- | sed -n '2s/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p'; }
-now_ms() { echo $(( $(date +%s%N) / 1000000 )); }
-click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }
-wait_for_exit() {
-  local pid=$1 tenths=$2
-  for _ in $(seq 1 "$tenths"); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
-  if kill -0 "$pid" 2>/dev/null; then return 124; fi
-  wait "$pid"
-}
 # The peer's clock: lines of "received" from this moment on.
 mark() { wc -l < "$work/received"; }
 # Lines after mark $1, up to mark $2 when given.
@@ -74,16 +59,6 @@ print("crouched", min(p[5] for p in steady))
 }
 figure() { echo "$1" | awk -v k="$2" '$1 == k { print $2 }'; }
 
-install_copy() {
-  local dir="$work/$1"
-  mkdir -p "$dir/floor"
-  cp "$build/vornhalzanthery" "$dir/"
-  for lib in "$build"/libSDL3.so* "$build"/libwebgpu_wrapper.so; do ln -s "$lib" "$dir/"; done
-  cp "$build/coolvetica.otf" "$dir/"
-  cp "$build"/floor/*.jpg "$dir/floor/"
-  echo "127.0.0.1:$port" > "$dir/server.txt"
-  echo "$dir"
-}
 
 start_client() {
   "$dir/vornhalzanthery" &
@@ -99,7 +74,8 @@ python3 "$root/tests/presence_peer.py" "$work" &
 pids+=($!)
 for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
 port=$(cat "$work/port")
-dir=$(install_copy play)
+dir=$(install_copy "$build" "$work" play)
+echo "127.0.0.1:$port" > "$dir/server.txt"
 start_client
 [ -z "$window" ] && { fail "the client's window appears"; echo "presence end to end: $passed passed, $failed failed"; exit 1; }
 
