@@ -1,25 +1,17 @@
 // vornhalzanthery-server: the presence server program. One UDP socket, a loop that waits briefly for
 // datagrams, hands them to the server logic and sends what it produces; a stop request (Ctrl+C,
 // SIGTERM) sends ServerBye to everyone before the process ends.
-#include <chrono>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "base/log.h"
+#include "net/console_program.h"
 #include "net/socket_layer.h"
 #include "net/udp_socket.h"
 #include "server/presence_server.h"
 
-#if defined(_WIN32)
-#include <windows.h>
-#endif
-
 namespace {
-
-// Set from the signal or console handler, read by the loop; lives for the process.
-volatile std::sig_atomic_t stopRequested = 0;
 
 // Enough for a burst from all players between two ticks; the rest waits for the next round.
 constexpr int ReceivesPerRound = 1024;
@@ -28,32 +20,6 @@ constexpr int WaitMs = 5;
 // The server's state and its scratch output; live for the process.
 PresenceServer server;
 ServerOutput output;
-
-#if defined(_WIN32)
-BOOL WINAPI onConsoleEvent(DWORD) {
-    stopRequested = 1;
-    // Windows ends the process when the handler returns from a close event: give the loop time to
-    // say goodbye first.
-    Sleep(200);
-    return TRUE;
-}
-#else
-void onStopSignal(int) { stopRequested = 1; }
-#endif
-
-void installStopHandlers() {
-#if defined(_WIN32)
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-#else
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-#endif
-}
-
-uint64_t nowMs() {
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 void flushOutput(SocketHandle socket) {
     for (int i = 0; i < output.datagramCount; ++i) {
@@ -136,18 +102,18 @@ int main(int argumentCount, char** arguments) {
     std::fflush(stdout);
 
     uint8_t buffer[PresenceDatagramCapacity];
-    while (!stopRequested) {
+    while (!stopRequested()) {
         waitForDatagram(socket, WaitMs);
-        for (int i = 0; i < ReceivesPerRound && !stopRequested; ++i) {
+        for (int i = 0; i < ReceivesPerRound && !stopRequested(); ++i) {
             size_t length = 0;
             PeerAddress from;
             ReceiveResult result = receiveDatagram(socket, buffer, sizeof buffer, length, &from);
             if (result == ReceiveResult::NothingWaiting) break;
             if (result != ReceiveResult::Datagram) continue;  // oversized or an error: nothing to use
-            serverReceive(server, from, buffer, length, nowMs(), output);
+            serverReceive(server, from, buffer, length, monotonicMs(), output);
             flushOutput(socket);
         }
-        serverTick(server, nowMs(), output);
+        serverTick(server, monotonicMs(), output);
         flushOutput(socket);
     }
 

@@ -1,23 +1,18 @@
 // vornhalzanthery-bots: joins a number of bot players to a presence server, each a real presence
 // client walking the room with the real movement step, for demos and load tests. Ends on Ctrl+C,
 // SIGTERM or after --seconds, saying Bye for every bot.
-#include <chrono>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <thread>
 
 #include "base/log.h"
+#include "net/console_program.h"
 #include "net/presence_client.h"
 #include "net/socket_layer.h"
 #include "tools/bot_walk.h"
 #include "world/movement.h"
-
-#if defined(_WIN32)
-#include <windows.h>
-#endif
 
 namespace {
 
@@ -31,24 +26,8 @@ struct Bot {
     BotMind mind;
 };
 
-// The bots and the stop flag; live for the process.
+// The bots; live for the process.
 Bot bots[BotCapacity];
-volatile std::sig_atomic_t stopRequested = 0;
-
-#if defined(_WIN32)
-BOOL WINAPI onConsoleEvent(DWORD) {
-    stopRequested = 1;
-    Sleep(200);
-    return TRUE;
-}
-#else
-void onStopSignal(int) { stopRequested = 1; }
-#endif
-
-uint64_t nowMs() {
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
 
 void printHelp() {
     std::printf(
@@ -108,14 +87,9 @@ int main(int argumentCount, char** arguments) {
     }
 
     networkStarted = startSocketLayer();
-#if defined(_WIN32)
-    SetConsoleCtrlHandler(onConsoleEvent, TRUE);
-#else
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
-#endif
+    installStopHandlers();
 
-    uint64_t start = nowMs();
+    uint64_t start = monotonicMs();
     for (int i = 0; i < count; ++i) {
         Bot& bot = bots[i];
         placeAtSpawn(bot.player, start + uint64_t(i) * 7);  // seven ticks apart: distinct spawn points
@@ -132,8 +106,8 @@ int main(int argumentCount, char** arguments) {
     const int steps = int(std::ceil(frame / LongestStep));
     const auto period = std::chrono::microseconds(1000000 / rate);
     auto next = std::chrono::steady_clock::now();
-    while (!stopRequested && (seconds == 0 || nowMs() - start < uint64_t(seconds) * 1000)) {
-        uint64_t now = nowMs();
+    while (!stopRequested() && (seconds == 0 || monotonicMs() - start < uint64_t(seconds) * 1000)) {
+        uint64_t now = monotonicMs();
         for (int i = 0; i < count; ++i) {
             Bot& bot = bots[i];
             pumpPresenceClient(bot.client, bot.table, poseOf(bot.player), now);
