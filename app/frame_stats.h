@@ -17,6 +17,7 @@ struct FrameSummary {
     uint32_t frames;      // frames recorded in all
     float medianMs;       // over the frames still held
     float percentile99Ms;
+    float longestMs;      // the slowest frame held: a stall shows here when the percentiles hide it
 };
 
 // Sorts the held times in place; zeros when nothing was recorded.

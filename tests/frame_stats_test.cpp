@@ -25,6 +25,7 @@ TEST(FrameStats, MedianAndNinetyNinthPercentileOfHeldFrames) {
         EXPECT_EQ(summary.frames, uint32_t(c.frames));
         EXPECT_FLOAT_EQ(summary.medianMs, c.median) << c.frames << " frames";
         EXPECT_FLOAT_EQ(summary.percentile99Ms, c.percentile99) << c.frames << " frames";
+        EXPECT_FLOAT_EQ(summary.longestMs, float(c.frames)) << c.frames << " frames";
     }
 }
 
