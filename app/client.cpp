@@ -11,6 +11,7 @@
 #include "app/remote_avatars.h"
 #include "base/files.h"
 #include "base/log.h"
+#include "base/startup_clock.h"
 #include "net/presence_client.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
@@ -28,9 +29,6 @@ namespace {
 
 const char* const WindowTitle = "Vornhal: Zanthery";
 
-// Milliseconds since start at which each start-up step ended, for the first-frame log line.
-enum StartupStep { WindowReady, GpuReady, FontReady, FloorReady, StartupStepCount };
-
 // The frame loop's own state: made at start-up, lives for the process, main thread only.
 struct ClientLoop {
     SDL_Window* window;
@@ -40,16 +38,12 @@ struct ClientLoop {
     // Pointer positions arrive in window coordinates and the menus lay out in pixels; on a
     // high-density display the two differ by these factors.
     float pointerScaleX = 1.0f, pointerScaleY = 1.0f;
-    uint64_t startNs;
-    uint64_t startupMs[StartupStepCount];
     bool firstFrameLogged;
     uint64_t lastFrameStartNs;
     FrameStats frames;
 };
 
 ClientLoop loop;
-
-uint64_t msSinceStart() { return (SDL_GetTicksNS() - loop.startNs) / 1000000; }
 
 // The cause is already in the log (and on the terminal); the box is what a user on Windows sees.
 int failStartup(const char* message) {
@@ -67,13 +61,10 @@ void applyRelativeMouseMode() {
 
 // One line in the log: how long start-up took as the user sees it, and where the time went.
 void logFirstFrame() {
-    uint64_t now = msSinceStart();
-    const uint64_t* at = loop.startupMs;
-    logLine("first frame presented %llu ms after start (window %llu, GPU and pipelines %llu, font %llu, floor maps "
-            "%llu, first frame %llu)",
-            (unsigned long long)now, (unsigned long long)at[WindowReady],
-            (unsigned long long)(at[GpuReady] - at[WindowReady]), (unsigned long long)(at[FontReady] - at[GpuReady]),
-            (unsigned long long)(at[FloorReady] - at[FontReady]), (unsigned long long)(now - at[FloorReady]));
+    markStartupStep("first frame");
+    char steps[512];
+    formatStartupSteps(steps, sizeof(steps));
+    logLine("first frame presented %llu ms after start (%s)", (unsigned long long)msSinceLaunch(), steps);
     loop.firstFrameLogged = true;
 }
 
@@ -152,7 +143,7 @@ void runFrame() {
 }  // namespace
 
 int runClient(int, char**) {
-    loop.startNs = SDL_GetTicksNS();
+    startStartupClock();
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
     networkStarted = startSocketLayer();
@@ -166,14 +157,12 @@ int runClient(int, char**) {
         logFatal("start-up failed: SDL_CreateWindow: %s", SDL_GetError());
         return failStartup(SDL_GetError());
     }
-    loop.startupMs[WindowReady] = msSinceStart();
+    markStartupStep("window");
     measurePointerScale();
     if (!startGpu(loop.window)) return failStartup("WebGPU start failed");
-    loop.startupMs[GpuReady] = msSinceStart();
     if (!loadFontAtlas()) return failStartup("coolvetica.otf failed to load");
-    loop.startupMs[FontReady] = msSinceStart();
+    markStartupStep("font");
     if (!loadFloorMaterial()) return failStartup("floor textures failed to load");
-    loop.startupMs[FloorReady] = msSinceStart();
     // Without a thread the client simply never offers an update.
     if (!startUpdateCheck(makerVersionTarget())) logLine("update check not started: no thread: %s", SDL_GetError());
 

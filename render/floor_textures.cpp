@@ -6,6 +6,7 @@
 
 #include "base/files.h"
 #include "base/log.h"
+#include "base/startup_clock.h"
 #include "render/gpu_context.h"
 
 FloorTextures floorTextures;
@@ -64,8 +65,11 @@ WGPUTextureView loadFloorTexture(const char* relativePath, WGPUTextureFormat for
 
 bool loadFloorMaterial() {
     floorTextures.baseView = loadFloorTexture("floor/base.jpg", WGPUTextureFormat_RGBA8UnormSrgb);
+    markStartupStep("floor base");
     floorTextures.normalView = loadFloorTexture("floor/normal.jpg", WGPUTextureFormat_RGBA8Unorm);
+    markStartupStep("floor normal");
     floorTextures.ormView = loadFloorTexture("floor/orm.jpg", WGPUTextureFormat_RGBA8Unorm);
+    markStartupStep("floor orm");
     if (!floorTextures.baseView || !floorTextures.normalView || !floorTextures.ormView) return false;
 
     WGPUSamplerDescriptor sampler = {};

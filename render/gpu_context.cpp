@@ -11,6 +11,7 @@
 #include <initializer_list>
 
 #include "base/log.h"
+#include "base/startup_clock.h"
 #include "render/pipelines.h"
 #include "render/window_surface.h"
 #include "ui/ui_mesh.h"
@@ -208,23 +209,26 @@ void onUncapturedError(const WGPUDevice*, WGPUErrorType, WGPUStringView message,
     writeGpuErrorLine(stderr, message);
 }
 
-bool startGpu(SDL_Window* window) {
+bool startGpuDevice(SDL_Window* window) {
     gpu.instance = wgpuCreateInstance(nullptr);
     if (!gpu.instance) {
         logFatal("WebGPU start failed: instance: wgpuCreateInstance gave none");
         return false;
     }
+    markStartupStep("instance");
     gpu.surface = createWindowSurface(gpu.instance, window);
     if (!gpu.surface) {
         logFatal("WebGPU start failed: surface: none could be made from the window's native handles (video driver %s)",
                  SDL_GetCurrentVideoDriver() ? SDL_GetCurrentVideoDriver() : "unknown");
         return false;
     }
+    markStartupStep("surface");
     if (!chooseAdapter()) {
         logFatal("WebGPU start failed: adapter: no adapter that draws was offered (tried the default request and "
                  "OpenGL ES at the compatibility level)");
         return false;
     }
+    markStartupStep("adapter");
     if (!requestDevice()) {
         logFatal("WebGPU start failed: device: the device request did not succeed within %d waits", RequestWaitCalls);
         return false;
@@ -238,7 +242,14 @@ bool startGpu(SDL_Window* window) {
     int width = 1, height = 1;
     SDL_GetWindowSizeInPixels(window, &width, &height);
     configureSurface(width, height);
-    return createPipelinesAndBuffers();
+    markStartupStep("device");
+    return true;
+}
+
+bool startGpu(SDL_Window* window) {
+    if (!startGpuDevice(window) || !createPipelinesAndBuffers()) return false;
+    markStartupStep("pipelines");
+    return true;
 }
 
 bool startGpuHeadless(int width, int height) {

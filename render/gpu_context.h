@@ -44,6 +44,10 @@ constexpr uint64_t ScreenUniformBytes = 16;
 // the three pipelines and the four buffers. False at the first failure.
 bool startGpu(SDL_Window* window);
 
+// The first half of startGpu: instance, surface, adapter, device, surface format and depth target,
+// with no pipelines or buffers (what the bare start-up benchmark presents a cleared frame with).
+bool startGpuDevice(SDL_Window* window);
+
 // The same without a window, on Dawn's Null backend, rendering into an offscreen target of
 // width x height: for tests that validate shaders, pipelines and frames with no display.
 bool startGpuHeadless(int width, int height);
