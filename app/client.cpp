@@ -54,7 +54,7 @@ int failStartup(const char* message) {
 }
 
 void applyRelativeMouseMode() {
-    if (appCore.relativeMouseMode == loop.relativeMouseApplied) return;
+    if (!loop.window || appCore.relativeMouseMode == loop.relativeMouseApplied) return;
     SDL_SetWindowRelativeMouseMode(loop.window, appCore.relativeMouseMode);
     loop.relativeMouseApplied = appCore.relativeMouseMode;
 }
@@ -77,6 +77,7 @@ void logFrameFigures() {
 }
 
 void measurePointerScale() {
+    if (!loop.window) return;
     int width = 0, height = 0, pixelWidth = 0, pixelHeight = 0;
     if (!SDL_GetWindowSize(loop.window, &width, &height) || !SDL_GetWindowSizeInPixels(loop.window, &pixelWidth, &pixelHeight))
         return;
@@ -98,7 +99,9 @@ void drainEvents() {
     applyRelativeMouseMode();
 }
 
-void runFrame() {
+}  // namespace
+
+void runClientFrame() {
     uint64_t frameStartNs = SDL_GetTicksNS();
     if (loop.lastFrameStartNs) recordFrameTime(loop.frames, float(frameStartNs - loop.lastFrameStartNs) * 1e-6f);
     // The first frame's drawing belongs to start-up, which the first-frame line reports.
@@ -131,7 +134,7 @@ void runFrame() {
     if (!runMenus(loop.pointerScaleX, loop.pointerScaleY)) appCore.running = false;
     applyRelativeMouseMode();
 
-    if (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_MINIMIZED) {
+    if (loop.window && (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_MINIMIZED)) {
         SDL_Delay(16);
     } else {
         renderFrame(viewProjection);
@@ -139,8 +142,6 @@ void runFrame() {
     }
     wgpuInstanceProcessEvents(gpu.instance);
 }
-
-}  // namespace
 
 int runClient(int, char**) {
     startStartupClock();
@@ -168,7 +169,7 @@ int runClient(int, char**) {
 
     appCore.running = true;
     loop.lastTickMs = SDL_GetTicks();
-    while (appCore.running) runFrame();
+    while (appCore.running) runClientFrame();
 
     logFrameFigures();
     presenceDisconnect();

@@ -1,12 +1,17 @@
 // The CPU side of a frame: the room plus sixteen capsules rebuilt from nothing, and the camera; and
-// the main thread's whole frame on Dawn's Null backend, so that no presentation is waited for (room,
-// avatars, camera, title screen, uploads, encoding, submit), beside copying the same number of vertex
-// bytes with memcpy: the floor any frame that uploads its meshes pays.
+// the client's whole frame on Dawn's Null backend, so that no presentation is waited for (events,
+// presence pump, room, avatars, camera, title screen with the pointer moving over it, uploads,
+// encoding, submit), beside copying the same number of vertex bytes with memcpy: the floor any frame
+// that uploads its meshes pays.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
 #include <vector>
 
+#include <SDL3/SDL.h>
+
+#include "app/app_state.h"
+#include "app/client.h"
 #include "app/remote_avatars.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
@@ -20,7 +25,7 @@
 namespace {
 
 bool startNullDevice() {
-    static bool started = startGpuHeadless(1280, 720) && loadFontAtlas() && loadFloorMaterial();
+    static bool started = SDL_Init(SDL_INIT_EVENTS) && startGpuHeadless(1280, 720) && loadFontAtlas() && loadFloorMaterial();
     return started;
 }
 
@@ -66,22 +71,16 @@ void wholeFrameOnNullBackend(benchmark::State& state) {
         state.SkipWithError("no Null-backend device");
         return;
     }
-    RemotePlayerTable table;
-    fillTable(table, int(state.range(0)));
-    float angle = 0.0f;
+    changeAppState(appCore, AppState::Menu);
+    float x = 150.0f;
     for (auto _ : state) {
-        sceneMesh.count = 0;
-        uiMesh.count = 0;
-        buildRoomMesh(sceneMesh);
-        smoothAndAppendAvatars(table, 1.0f / 60.0f, sceneMesh);
-        angle += 0.08f / 60.0f;
-        OrbitCamera orbit = orbitCameraAt(angle);
-        float matrix[16];
-        computeViewProjection(orbit.eye, orbit.yaw, orbit.pitch, matrix);
-        MenuFrame menu = {MenuScreen::Title, 1280.0f, 720.0f, {200.0f, 590.0f, false}, false};
-        runMenuScreen(menu, uiMesh, fontAtlas);
-        renderFrame(matrix);
-        wgpuInstanceProcessEvents(gpu.instance);
+        fillTable(remotePlayers, int(state.range(0)));
+        SDL_Event motion = {};
+        motion.type = SDL_EVENT_MOUSE_MOTION;
+        motion.motion.x = x = x > 450.0f ? 150.0f : x + 1.0f;  // across the buttons
+        motion.motion.y = 590.0f;
+        SDL_PushEvent(&motion);
+        runClientFrame();
     }
     state.counters["scene vertices"] = double(sceneMesh.count);
     state.counters["ui vertices"] = double(uiMesh.count);
