@@ -28,8 +28,17 @@ window=$(wait_for_window 'Vornhal' 20) || { echo "no window" >&2; exit 1; }
 xdotool windowmove "$window" 0 0
 sleep 1
 if [ "$view" = play ]; then xdotool mousemove --window "$window" 200 590; sleep 0.3; xdotool click 1; fi
+[ -n "${VZ_POINTER_AWAY:-}" ] && xdotool mousemove 1590 990
+# CPU time of the client (its rasterizer threads included) and of the X server, in clock ticks: on a
+# shared machine the CPU spent per frame drifts less than the frame rate does.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+client_before=$(cpu_ticks "$client"); x_before=$(cpu_ticks "$VZ_XVFB_PID")
 sleep "$seconds"
+client_cpu=$(( $(cpu_ticks "$client") - client_before )); x_cpu=$(( $(cpu_ticks "$VZ_XVFB_PID") - x_before ))
 kill -TERM "$client"
 wait "$client"
-grep -m1 '^adapter' "$dir/vornhalzanthery.log" >/dev/null || true
-grep '^frames:' "$dir/vornhalzanthery.log"
+line=$(grep '^frames:' "$dir/vornhalzanthery.log")
+frames=$(echo "$line" | sed 's/frames: \([0-9]*\),.*/\1/')
+echo "$line"
+awk -v c="$client_cpu" -v x="$x_cpu" -v f="$frames" -v s="$seconds" -v hz="$(getconf CLK_TCK)" \
+  'BEGIN { n = f * s / (s + 1); if (n < 1) n = 1; printf "cpu per frame: client %.1f ms, X server %.1f ms\n", c * 1000 / hz / n, x * 1000 / hz / n }' 

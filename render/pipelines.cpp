@@ -79,9 +79,17 @@ WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttr
     colourTarget.blend = isScene ? nullptr : &blend;
     colourTarget.writeMask = WGPUColorWriteMask_All;
 
+    // The scene shader's cheaper variant for CPU rasterizers; a hardware adapter sets no constant.
+    WGPUConstantEntry cpuRasterizer = {};
+    cpuRasterizer.key = text("CPU_RASTERIZER");
+    cpuRasterizer.value = 1.0;
+    size_t constantCount = isScene && gpu.softwareRasterizer ? 1 : 0;
+
     WGPUFragmentState fragment = {};
     fragment.module = module;
     fragment.entryPoint = text(fragmentEntry);
+    fragment.constantCount = constantCount;
+    fragment.constants = &cpuRasterizer;
     fragment.targetCount = 1;
     fragment.targets = &colourTarget;
 
@@ -90,6 +98,8 @@ WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttr
     descriptor.layout = nullptr;
     descriptor.vertex.module = module;
     descriptor.vertex.entryPoint = text("vs");
+    descriptor.vertex.constantCount = constantCount;
+    descriptor.vertex.constants = &cpuRasterizer;
     descriptor.vertex.bufferCount = 1;
     descriptor.vertex.buffers = &bufferLayout;
     descriptor.primitive.topology = WGPUPrimitiveTopology_TriangleList;

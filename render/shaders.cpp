@@ -14,6 +14,11 @@ struct U {
     eye: vec4f,
 };
 
+// Set on a CPU rasterizer, where every instruction per pixel counts: vertex colours are linearised
+// per vertex instead of per pixel (each face and capsule has one colour, so the result is the same)
+// and the final gamma step is a polynomial in the square root, within 1.4/255 of the power.
+override CPU_RASTERIZER: bool = false;
+
 @group(0) @binding(0) var<uniform> u: U;
 @group(0) @binding(1) var baseTex: texture_2d<f32>;
 @group(0) @binding(2) var normalTex: texture_2d<f32>;
@@ -39,8 +44,24 @@ fn vs(input: VI) -> VO {
     out.clip = u.vp * vec4f(input.position, 1.0);
     out.n = input.normal;
     out.c = input.colour;
+    if (CPU_RASTERIZER) {
+        out.c = pow(input.colour, vec3f(2.2));
+    }
     out.w = input.position;
     return out;
+}
+
+fn pow5(x: f32) -> f32 {
+    let x2 = x * x;
+    return x2 * x2 * x;
+}
+
+fn encodeGamma(col: vec3f) -> vec3f {
+    if (CPU_RASTERIZER) {
+        let s = sqrt(col);
+        return min(s * (1.2256 + s * (-0.4079 + s * 0.1860)), vec3f(1.0));
+    }
+    return pow(col, vec3f(1.0 / 2.2));
 }
 
 // Point light with a GGX microfacet specular, Lambert diffuse, a Fresnel-weighted ambient term and
@@ -65,22 +86,26 @@ fn shade(w: vec3f, n: vec3f, base: vec3f, rough: f32, metal: f32, ao: f32) -> ve
 
     let f0 = mix(vec3f(0.04), base, metal);
     // Two unit vectors can have a dot product a hair above 1; pow of a negative base is undefined.
-    let F = f0 + (vec3f(1.0) - f0) * pow(clamp(1.0 - dot(h, v), 0.0, 1.0), 5.0);
+    let F = f0 + (vec3f(1.0) - f0) * pow5(clamp(1.0 - dot(h, v), 0.0, 1.0));
 
     let specular = F * D * G / max(4.0 * nl * nv, 0.001);
     let diff = (vec3f(1.0) - F) * (1.0 - metal) * base / PI;
     var col = (diff + specular) * LIGHT_POWER / d2 * nl;
 
-    let ambF = f0 + (max(vec3f(1.0 - rough), f0) - f0) * pow(max(1.0 - nv, 0.0), 5.0);
+    let ambF = f0 + (max(vec3f(1.0 - rough), f0) - f0) * pow5(max(1.0 - nv, 0.0));
     col = col + ((vec3f(1.0) - ambF) * (1.0 - metal) * base + ambF) * AMBIENT * ao;
 
     col = clamp(col * (2.51 * col + 0.03) / (col * (2.43 * col + 0.59) + 0.14), vec3f(0.0), vec3f(1.0));
-    return vec4f(pow(col, vec3f(1.0 / 2.2)), 1.0);
+    return vec4f(encodeGamma(col), 1.0);
 }
 
 @fragment
 fn fs_flat(input: VO) -> @location(0) vec4f {
-    return shade(input.w, normalize(input.n), pow(input.c, vec3f(2.2)), 0.8, 0.0, 1.0);
+    var base = input.c;
+    if (!CPU_RASTERIZER) {
+        base = pow(input.c, vec3f(2.2));
+    }
+    return shade(input.w, normalize(input.n), base, 0.8, 0.0, 1.0);
 }
 
 // The maps repeat every TILE_METRES; the normal map's x is world +x and its y is world -z.

@@ -110,6 +110,23 @@ TEST(NullBackend, NullAdapterCountsAsSoftwareSoTheFloorSkipsAnisotropy) {
     EXPECT_TRUE(gpu.softwareRasterizer);
 }
 
+// The scene shader is built as it stands for hardware and with its CPU constant for a software
+// rasterizer; both must validate, though only one runs on any machine.
+TEST(NullBackend, SceneShaderValidatesForHardwareAndSoftwareAdapters) {
+    ASSERT_TRUE(NullDevice::started);
+    for (bool software : {false, true}) {
+        gpu.softwareRasterizer = software;
+        ErrorWatch errors;
+        for (const char* entry : {"fs_flat", "fs_floor"}) {
+            WGPURenderPipeline pipeline = createScenePipeline(entry);
+            EXPECT_NE(pipeline, nullptr) << entry << (software ? " (software)" : " (hardware)");
+            if (pipeline) wgpuRenderPipelineRelease(pipeline);
+        }
+        EXPECT_EQ(errors.newErrors(), 0) << (software ? "software" : "hardware");
+    }
+    gpu.softwareRasterizer = true;
+}
+
 TEST(AdapterKind, SoftwareRasterizersAreRecognisedByTypeOrName) {
     struct Case {
         WGPUAdapterType type;
