@@ -373,6 +373,8 @@ int floodClient(uint16_t port, long rate, long seconds) {
     };
     double elapsedMs = 0;
     long sent = floodFor(rate, seconds, send, between, elapsedMs);
+    // The client's buffer is likely full of junk: let it drain first, or the ServerBye is dropped.
+    std::this_thread::sleep_for(std::chrono::milliseconds(AnswerGraceMs));
     uint8_t bye[ServerByeLength];
     encodeServerBye(bye);
     sendDatagramTo(mainSocket, bye, sizeof bye, client);
