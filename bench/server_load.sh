@@ -19,9 +19,11 @@ Bots=16
 ticks_per_second=$(getconf CLK_TCK)
 work=$(mktemp -d)
 pids=()
+sleeper=
 
 # Every process started here ends with the script, however it ends.
 cleanup() {
+  [ -n "$sleeper" ] && kill "$sleeper" 2>/dev/null
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${pids[@]}"; do
     for _ in $(seq 20); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
@@ -46,6 +48,13 @@ fail() {
 row() { printf '| %s | %s | %s | %s |\n' "$1" "$2" "$3" "$4"; }
 yes_no() { if [ "$1" = 1 ]; then echo yes; else echo no; fi; }
 now_ns() { date +%s%N; }
+# A sleep that a stop signal interrupts at once (bash runs traps only between commands).
+pause() {
+  sleep "$1" &
+  sleeper=$!
+  wait "$sleeper"
+  sleeper=
+}
 # utime + stime of a process, in clock ticks (the fields after the parenthesised name).
 cpu_ticks() { sed 's/.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }'; }
 rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
@@ -80,7 +89,7 @@ for _ in 1 2 3 4 5; do
   port=$((20000 + RANDOM % 40000))
   "$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.txt" 2>&1 &
   candidate=$!
-  sleep 0.3
+  pause 0.3
   if kill -0 "$candidate" 2>/dev/null; then
     server=$candidate
     pids+=("$server")
@@ -95,9 +104,9 @@ address=127.0.0.1:$port
 "$build/vornhalzanthery-bots" --server "$address" --count "$Bots" --rate 30 --seconds 70 > "$work/bots.txt" 2>&1 &
 bots=$!
 pids+=("$bots")
-sleep 3
+pause 3
 c0=$(cpu_ticks "$server"); t0=$(now_ns)
-sleep 20
+pause 20
 c1=$(cpu_ticks "$server"); t1=$(now_ns)
 rss_before=$(rss_kb "$server")
 need_numbers "the server's CPU time and memory with bots" "$c0" "$c1" "$rss_before"
@@ -114,15 +123,15 @@ drops0=$(socket_drops "$port")
   > "$work/flood.txt" 2>&1 &
 flood=$!
 pids+=("$flood")
-sleep 0.5
+pause 0.5
 c0=$(cpu_ticks "$server"); t0=$(now_ns)
-sleep $((FloodSeconds - 1))
+pause $((FloodSeconds - 1))
 c1=$(cpu_ticks "$server"); t1=$(now_ns)
 wait "$flood" || fail "the flood tool failed: $(cat "$work/flood.txt")"
 forget "$flood"
 drops1=$(socket_drops "$port")
 lines1=$(server_lines)
-sleep 1
+pause 1
 rss_after=$(rss_kb "$server")
 kill "$bots"
 wait "$bots"
@@ -171,7 +180,7 @@ flood=$!
 pids+=("$flood")
 wait "$flood" || fail "the flood tool failed: $(cat "$work/fill.txt")"
 forget "$flood"
-sleep 6
+pause 6
 lines1=$(server_lines)
 "$build/vornhalzanthery-bots" --server "$address" --count "$Bots" --rate 30 --seconds 3 > "$work/fresh.txt" 2>&1 &
 bots=$!
