@@ -29,6 +29,9 @@ void closeUdpSocket(SocketHandle socket);
 bool connectUdpSocket(SocketHandle socket, const PeerAddress& peer);
 // Binds to a local address (0 for all interfaces) and port (0 for any free one).
 bool bindUdpSocket(SocketHandle socket, const PeerAddress& local);
+// Asks for a receive buffer of the given size, so bursts wait in the system instead of being
+// dropped; the system may grant less (Linux caps it at net.core.rmem_max). False when refused.
+bool setUdpReceiveBuffer(SocketHandle socket, int bytes);
 // The local address the socket is bound to.
 bool udpSocketLocalAddress(SocketHandle socket, PeerAddress& out);
 // The peer a connected socket talks to.

@@ -67,6 +67,10 @@ bool bindUdpSocket(SocketHandle socket, const PeerAddress& local) {
     return bind(int(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
+bool setUdpReceiveBuffer(SocketHandle socket, int bytes) {
+    return setsockopt(int(socket), SOL_SOCKET, SO_RCVBUF, &bytes, sizeof bytes) == 0;
+}
+
 bool udpSocketLocalAddress(SocketHandle socket, PeerAddress& out) {
     sockaddr_in address = {};
     socklen_t length = sizeof address;

@@ -62,6 +62,10 @@ bool bindUdpSocket(SocketHandle socket, const PeerAddress& local) {
     return bind(native(socket), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
 }
 
+bool setUdpReceiveBuffer(SocketHandle socket, int bytes) {
+    return setsockopt(native(socket), SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&bytes), sizeof bytes) == 0;
+}
+
 bool udpSocketLocalAddress(SocketHandle socket, PeerAddress& out) {
     sockaddr_in address = {};
     int length = sizeof address;

@@ -4,6 +4,10 @@
 #include <cmath>
 #include <cstring>
 
+#include "net/presence_session.h"
+
+static_assert(RepeatedWelcomeIntervalMs < HelloIntervalMs, "every retry of a client whose Welcome was lost is answered");
+
 namespace {
 
 int findPlayer(const PresenceServer& server, const PeerAddress& address) {
@@ -49,16 +53,19 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
     if (length == 0) return;
     int id = findPlayer(server, from);
     if (decodeHello(data, length)) {
-        if (id < 0) {
+        bool repeated = id >= 0;
+        if (!repeated) {
             id = lowestFreeId(server);
             if (id < 0) return;  // full: no answer, the client keeps asking
-            ServerPlayer& player = server.players[id];
-            player = ServerPlayer{};
-            player.joined = true;
-            player.address = from;
+            server.players[id] = ServerPlayer{};
+            server.players[id].joined = true;
+            server.players[id].address = from;
             addEvent(out, ServerEventKind::Joined, id, from);
         }
-        server.players[id].lastHeardMs = nowMs;
+        ServerPlayer& player = server.players[id];
+        player.lastHeardMs = nowMs;  // an unanswered repeat is still a sign of life
+        if (repeated && nowMs - player.lastWelcomeMs < RepeatedWelcomeIntervalMs) return;
+        player.lastWelcomeMs = nowMs;
         sendWelcome(out, id, from);
         return;
     }

@@ -14,13 +14,18 @@ constexpr uint64_t ClientSilenceLimitMs = 5000;  // a player unheard for longer 
 // 2-byte Welcome and never a stream of rosters towards someone else's address.
 constexpr uint64_t RosterAudienceWindowMs = 1000;
 constexpr uint64_t RosterIntervalMs = 40;  // 25 rosters a second
+// A joined address's repeated Hello is answered at most this often, so Hellos forged in its name
+// reflect at most five Welcomes a second towards it; a client repeats Hello every 250 ms, so each of
+// its own retries is still answered.
+constexpr uint64_t RepeatedWelcomeIntervalMs = 200;
 constexpr size_t ServerDatagramCapacity = RosterHeaderLength + RosterRecordLength * ServerPlayerCapacity;
 
 struct ServerPlayer {
     bool joined;
     PeerAddress address;
-    uint64_t lastHeardMs;  // last Hello or State
-    bool hasPose;          // a State arrived since joining; only then is the player listed
+    uint64_t lastHeardMs;    // last Hello or State
+    uint64_t lastWelcomeMs;  // last Welcome sent
+    bool hasPose;            // a State arrived since joining; only then is the player listed
     uint64_t lastStateMs;
     PlayerState pose;
 };
@@ -54,8 +59,9 @@ struct ServerOutput {
     ServerEvent events[ServerPlayerCapacity];
 };
 
-// One datagram from an address: Hello joins (or repeats the Welcome of a joined address), State
-// updates the sender's pose, Bye frees its id. Anything else, from anyone, is ignored.
+// One datagram from an address: Hello joins (or repeats the Welcome of a joined address, at most
+// once per RepeatedWelcomeIntervalMs), State updates the sender's pose, Bye frees its id. Anything
+// else, from anyone, is ignored.
 void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_t* data, size_t length, uint64_t nowMs,
                    ServerOutput& out);
 

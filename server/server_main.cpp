@@ -16,6 +16,9 @@ namespace {
 // Enough for a burst from all players between two ticks; the rest waits for the next round.
 constexpr int ReceivesPerRound = 1024;
 constexpr int WaitMs = 5;
+// Room for about a tenth of a second of a 50,000-a-second flood, so players' States still get through
+// while the server waits for a core; the system's default holds a few milliseconds of it.
+constexpr int ReceiveBufferBytes = 4 * 1024 * 1024;
 
 // The server's state and its scratch output; live for the process.
 PresenceServer server;
@@ -97,6 +100,8 @@ int main(int argumentCount, char** arguments) {
         logLine("server: cannot listen on %s port %u (already in use?)", bindText, unsigned(port));
         return 1;
     }
+    if (!setUdpReceiveBuffer(socket, ReceiveBufferBytes))
+        logLine("server: the receive buffer stays at the system's size");
     installStopHandlers();
     std::printf("listening on %s port %u\n", bindText, unsigned(port));
     std::fflush(stdout);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "net/presence_session.h"
 #include "server/presence_server.h"
 
 namespace {
@@ -66,9 +67,43 @@ TEST_F(ServerTest, LowestFreeIdsAreGivenAndReused) {
 TEST_F(ServerTest, RepeatedHelloGetsTheSameId) {
     join(1, 0);
     EXPECT_EQ(join(2, 0), 1);
-    EXPECT_EQ(join(2, 100), 1);
+    EXPECT_EQ(join(2, HelloIntervalMs), 1) << "a client's retry after a lost Welcome";
     EXPECT_EQ(out.eventCount, 0) << "no second join line";
     EXPECT_TRUE(samePeer(out.datagrams[0].to, peer(2)));
+}
+
+// Hellos forged in a joined player's name must not turn the server into a stream of Welcomes towards
+// that address: repeats within RepeatedWelcomeIntervalMs of the last Welcome go unanswered.
+TEST_F(ServerTest, RepeatedHellosAreAnsweredAtMostFiveTimesASecond) {
+    struct Case {
+        uint64_t nowMs;
+        bool answered;
+    };
+    const Case cases[] = {
+        {1000, true},  {1001, false}, {1199, false}, {1200, true},  {1250, false},
+        {1399, false}, {1400, true},  {1650, true},  {1650, false}, {5000, true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(join(1, c.nowMs), c.answered ? 0 : -1) << "Hello at " << c.nowMs;
+        if (!c.answered) {
+            EXPECT_EQ(out.datagramCount, 0);
+        }
+        EXPECT_EQ(out.eventCount, c.nowMs == 1000 ? 1 : 0) << "one join line only";
+    }
+
+    int welcomes = 0;
+    for (uint64_t now = 10000; now < 11000; ++now) {
+        receive(1, hello(), now);
+        welcomes += out.datagramCount;
+    }
+    EXPECT_EQ(welcomes, 5) << "a thousand Hellos in a second";
+
+    // An unanswered Hello still keeps the player from timing out.
+    serverTick(server, 10999 + ClientSilenceLimitMs, out);
+    EXPECT_EQ(out.eventCount, 0);
+    serverTick(server, 11000 + ClientSilenceLimitMs, out);
+    ASSERT_EQ(out.eventCount, 1);
+    EXPECT_EQ(out.events[0].kind, ServerEventKind::TimedOut);
 }
 
 TEST_F(ServerTest, FullServerAnswersNothing) {
