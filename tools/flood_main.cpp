@@ -268,6 +268,11 @@ int floodServer(const PeerAddress& server, long rate, long seconds, long spoofed
     return 0;
 }
 
+// The players the fake server lists: ids 1 to FakeRosterPlayers in a row before the spawn circle.
+RosterRecord fakePlayer(int i) {
+    return RosterRecord{uint8_t(i + 1), {float(i) - 1.5f, 0, 2.0f, 0.5f * float(i), uint8_t(i & 1)}};
+}
+
 // The junk sent to a client, chosen by the datagram's number; none of it may change what it shows.
 size_t clientJunk(long number, uint8_t* bytes) {
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -285,11 +290,11 @@ size_t clientJunk(long number, uint8_t* bytes) {
         std::memset(bytes + RosterHeaderLength, 0, length - RosterHeaderLength);
         return length;
     }
-    case 3: {  // a well-formed roster listing ids out of range and non-finite places
+    case 3: {  // a well-formed roster of the real players plus ids out of range and non-finite places
         RosterMessage roster = {};
-        roster.count = 2;
-        roster.records[0] = RosterRecord{uint8_t(RemotePlayerSlots + number % 7), {1, 0, 1, 0, 0}};
-        roster.records[1] = RosterRecord{5, {nan, 0, nan, 0, 0}};
+        for (int i = 0; i < FakeRosterPlayers; ++i) roster.records[roster.count++] = fakePlayer(i);
+        roster.records[roster.count++] = RosterRecord{uint8_t(RemotePlayerSlots + number % 7), {1, 0, 1, 0, 0}};
+        roster.records[roster.count++] = RosterRecord{uint8_t(FakeRosterPlayers + 2), {nan, 0, nan, 0, 0}};
         return encodeRoster(roster, bytes, PresenceDatagramCapacity);
     }
     case 4:
@@ -341,8 +346,7 @@ int floodClient(uint16_t port, long rate, long seconds) {
     sendDatagramTo(mainSocket, welcome, sizeof welcome, client);
     RosterMessage roster = {};
     roster.count = FakeRosterPlayers;
-    for (int i = 0; i < FakeRosterPlayers; ++i)
-        roster.records[i] = RosterRecord{uint8_t(i + 1), {float(i) - 1.5f, 0, 2.0f, 0.5f * float(i), uint8_t(i & 1)}};
+    for (int i = 0; i < FakeRosterPlayers; ++i) roster.records[i] = fakePlayer(i);
     uint8_t rosterBytes[PresenceDatagramCapacity];
     size_t rosterLength = encodeRoster(roster, rosterBytes, sizeof rosterBytes);
 
