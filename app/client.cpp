@@ -47,6 +47,7 @@ ClientLoop loop;
 
 // The cause is already in the log (and on the terminal); the box is what a user on Windows sees.
 int failStartup(const char* message) {
+    finishFloorMapDecoding();
     if (!SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, WindowTitle, message, nullptr)) {
         logFatal("the error box could not be shown either: %s", SDL_GetError());
     }
@@ -148,6 +149,7 @@ int runClient(int, char**) {
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
     networkStarted = startSocketLayer();
+    startFloorMapDecoding();
 
     if (!SDL_Init(SDL_INIT_VIDEO)) {
         logFatal("start-up failed: SDL_Init (video): %s", SDL_GetError());
@@ -164,6 +166,7 @@ int runClient(int, char**) {
     if (!loadFontAtlas()) return failStartup("coolvetica.otf failed to load");
     markStartupStep("font");
     if (!loadFloorMaterial()) return failStartup("floor textures failed to load");
+    markStartupStep("floor maps");
     // Without a thread the client simply never offers an update.
     if (!startUpdateCheck(makerVersionTarget())) logLine("update check not started: no thread: %s", SDL_GetError());
 

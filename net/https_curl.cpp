@@ -1,13 +1,52 @@
 // HTTPS through libcurl: its own defaults for certificates, redirects (not followed) and time-outs,
-// and the proxy named by the usual environment variables, as on any Linux desktop.
+// and the proxy named by the usual environment variables, as on any Linux desktop. libcurl and the
+// thirty libraries it pulls in are loaded by the update check's own thread on first use, not at
+// process start, where loading them would delay the first frame.
 #include <curl/curl.h>
+#include <dlfcn.h>
 
 #include <cstring>
 #include <string>
 
+#include "base/log.h"
 #include "net/https_get.h"
 
 namespace {
+
+// The libcurl entry points used here; filled once by the first httpsGet. Lives for the process.
+struct Curl {
+    bool loaded;
+    CURLcode (*globalInit)(long);
+    CURL* (*easyInit)();
+    CURLcode (*easySetopt)(CURL*, CURLoption, ...);
+    CURLcode (*easyPerform)(CURL*);
+    CURLcode (*easyGetinfo)(CURL*, CURLINFO, ...);
+    void (*easyCleanup)(CURL*);
+};
+Curl curl;
+
+template <typename Function>
+bool resolve(void* library, const char* name, Function& out) {
+    out = reinterpret_cast<Function>(dlsym(library, name));
+    return out != nullptr;
+}
+
+bool loadCurl() {
+    if (curl.loaded) return true;
+    void* library = dlopen("libcurl.so.4", RTLD_NOW | RTLD_LOCAL);
+    if (!library) {
+        logLine("update check: libcurl could not be loaded: %s", dlerror());
+        return false;
+    }
+    curl.loaded = resolve(library, "curl_global_init", curl.globalInit) &&
+                  resolve(library, "curl_easy_init", curl.easyInit) &&
+                  resolve(library, "curl_easy_setopt", curl.easySetopt) &&
+                  resolve(library, "curl_easy_perform", curl.easyPerform) &&
+                  resolve(library, "curl_easy_getinfo", curl.easyGetinfo) &&
+                  resolve(library, "curl_easy_cleanup", curl.easyCleanup);
+    if (!curl.loaded) logLine("update check: libcurl lacks %s", dlerror());
+    return curl.loaded;
+}
 
 struct BodyPrefix {
     char* bytes;
@@ -30,25 +69,25 @@ size_t keepPrefix(char* data, size_t size, size_t count, void* context) {
 
 bool httpsGet(const HttpsTarget& target, HttpsAnswer& answer) {
     std::memset(&answer, 0, sizeof(answer));
-    if (curl_global_init(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
-    CURL* curl = curl_easy_init();
-    if (!curl) return false;
+    if (!loadCurl() || curl.globalInit(CURL_GLOBAL_DEFAULT) != CURLE_OK) return false;
+    CURL* handle = curl.easyInit();
+    if (!handle) return false;
 
     std::string url = std::string("https://") + target.host + ":" + std::to_string(target.port) + target.path;
     BodyPrefix prefix = {answer.body, 0};
-    curl_easy_setopt(curl, CURLOPT_URL, url.c_str());
-    curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
-    curl_easy_setopt(curl, CURLOPT_USERAGENT, "VornhalZanthery");
-    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "https");
-    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);  // a background thread must not take signals
-    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, keepPrefix);
-    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &prefix);
-    if (target.certificateAuthorities) curl_easy_setopt(curl, CURLOPT_CAINFO, target.certificateAuthorities);
+    curl.easySetopt(handle, CURLOPT_URL, url.c_str());
+    curl.easySetopt(handle, CURLOPT_HTTPGET, 1L);
+    curl.easySetopt(handle, CURLOPT_USERAGENT, "VornhalZanthery");
+    curl.easySetopt(handle, CURLOPT_PROTOCOLS_STR, "https");
+    curl.easySetopt(handle, CURLOPT_NOSIGNAL, 1L);  // a background thread must not take signals
+    curl.easySetopt(handle, CURLOPT_WRITEFUNCTION, keepPrefix);
+    curl.easySetopt(handle, CURLOPT_WRITEDATA, &prefix);
+    if (target.certificateAuthorities) curl.easySetopt(handle, CURLOPT_CAINFO, target.certificateAuthorities);
 
-    CURLcode result = curl_easy_perform(curl);
+    CURLcode result = curl.easyPerform(handle);
     long status = 0;
-    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
-    curl_easy_cleanup(curl);
+    curl.easyGetinfo(handle, CURLINFO_RESPONSE_CODE, &status);
+    curl.easyCleanup(handle);
     answer.status = status;
     answer.body[prefix.length] = '\0';
     // Stopping after the first bytes ends the transfer with a write error; the answer is complete.

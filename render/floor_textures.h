@@ -4,6 +4,9 @@
 #include "render/floor_image.h"
 #include "render/webgpu_api.h"
 
+#include <cstdint>
+#include <vector>
+
 struct FloorTextures {
     WGPUTextureView baseView;
     WGPUTextureView normalView;
@@ -13,11 +16,31 @@ struct FloorTextures {
 
 extern FloorTextures floorTextures;
 
-// Loads a floor map (path relative to the executable's folder) as a mipmapped texture; null when
-// the file is missing or does not decode (the cause is logged).
-WGPUTextureView loadFloorTexture(const char* relativePath, WGPUTextureFormat format);
+// One floor map on the CPU: every mip level, or why it could not be had.
+struct DecodedFloorMap {
+    std::vector<RgbaImage> levels;  // full size first; empty on failure
+    char failure[320];              // for the log, when levels is empty
+    uint32_t decodeMs;
+};
+
+// Reads a floor map (path relative to the executable's folder), decodes it and builds its mip chain.
+// Touches no GPU state, so it runs on any thread. False, with the cause in failure, when the file is
+// missing or does not decode.
+bool decodeFloorMap(const char* relativePath, DecodedFloorMap& out);
+
+// A decoded map as a mipmapped texture of the given format.
+WGPUTextureView uploadFloorMap(const DecodedFloorMap& map, WGPUTextureFormat format);
+
+// Starts decoding the three maps on a thread of their own, so it overlaps the window and GPU
+// start-up. Optional: loadFloorMaterial decodes them itself when this was not called or no thread
+// could be made.
+void startFloorMapDecoding();
+
+// Waits for the decoding thread, if one runs: before any early return from start-up, so no thread
+// outlives the process's clean-up.
+void finishFloorMapDecoding();
 
 // The floor's three maps, its repeating sampler (anisotropic unless the adapter is a software
-// rasterizer) and its bind group. False when any map
-// failed to load (all three are attempted first).
+// rasterizer) and its bind group. Waits for the decoding thread first. False when any map failed
+// to load (each failure is logged).
 bool loadFloorMaterial();
