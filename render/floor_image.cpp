@@ -6,6 +6,8 @@
 // scan wrote. tests/floor_image_test.cpp holds the decoder to all three.
 #include "render/floor_image.h"
 
+#include <algorithm>
+
 #include <stb/stb_image.h>
 
 #include <climits>
@@ -36,17 +38,20 @@ RgbaImage nextMipLevel(const RgbaImage& level) {
     next.width = level.width / 2 > 1 ? level.width / 2 : 1;
     next.height = level.height / 2 > 1 ? level.height / 2 : 1;
     next.pixels.resize(size_t(next.width) * size_t(next.height) * 4);
-    auto texel = [&](int x, int y, int channel) -> unsigned {
-        if (x > level.width - 1) x = level.width - 1;
-        if (y > level.height - 1) y = level.height - 1;
-        return level.pixels[(size_t(y) * size_t(level.width) + size_t(x)) * 4 + size_t(channel)];
-    };
+    // Rows and columns past the edge repeat the last one; clamped once per row and per column, so the
+    // inner loop is plain arithmetic (start-up decodes three maps' chains through here).
+    const size_t rowBytes = size_t(level.width) * 4;
     for (int y = 0; y < next.height; ++y) {
+        const uint8_t* top = level.pixels.data() + size_t(std::min(2 * y, level.height - 1)) * rowBytes;
+        const uint8_t* bottom = level.pixels.data() + size_t(std::min(2 * y + 1, level.height - 1)) * rowBytes;
+        uint8_t* out = next.pixels.data() + size_t(y) * size_t(next.width) * 4;
         for (int x = 0; x < next.width; ++x) {
-            for (int channel = 0; channel < 4; ++channel) {
-                unsigned sum = texel(2 * x, 2 * y, channel) + texel(2 * x + 1, 2 * y, channel) +
-                               texel(2 * x, 2 * y + 1, channel) + texel(2 * x + 1, 2 * y + 1, channel);
-                next.pixels[(size_t(y) * size_t(next.width) + size_t(x)) * 4 + size_t(channel)] = uint8_t((sum + 2) / 4);
+            size_t left = size_t(std::min(2 * x, level.width - 1)) * 4;
+            size_t right = size_t(std::min(2 * x + 1, level.width - 1)) * 4;
+            for (size_t channel = 0; channel < 4; ++channel) {
+                unsigned sum = unsigned(top[left + channel]) + top[right + channel] + bottom[left + channel] +
+                               bottom[right + channel];
+                out[size_t(x) * 4 + channel] = uint8_t((sum + 2) / 4);
             }
         }
     }

@@ -42,11 +42,19 @@ for each in "${fonts[@]}"; do
   for cut in 12 100 1000 $((size / 2)) $((size - 1)); do head -c "$cut" "$each" > "$work/font/cut$cut-$name"; done
 done
 
+# The corpora kept in the repository (what earlier long runs found, minimised) join the seeds. With
+# VZ_FUZZ_GROW_CORPUS=1 a run adds what it finds to them and minimises them again afterwards; the
+# font target keeps none, as its inputs are pieces of fonts made by others.
+kept=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/corpus
 run() {
-  local target=$1 corpus=$2 status=0
-  echo "fuzz: $target for ${seconds}s from $(ls "$corpus" | wc -l) seeds"
+  local target=$1 corpus=$2 status=0 dirs=("$2")
+  if [ "$target" != font_fuzz ]; then
+    mkdir -p "$kept/$target"
+    if [ -n "${VZ_FUZZ_GROW_CORPUS:-}" ]; then dirs=("$kept/$target" "$corpus"); else dirs+=("$kept/$target"); fi
+  fi
+  echo "fuzz: $target for ${seconds}s from $(find "${dirs[@]}" -type f | wc -l) seeds"
   "$build/$target" -max_total_time="$seconds" -rss_limit_mb=2048 -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$work/$target-" "$corpus" > "$work/$target.log" 2>&1 || status=$?
+    -artifact_prefix="$work/$target-" "${dirs[@]}" > "$work/$target.log" 2>&1 || status=$?
   grep -E '^stat::number_of_executed_units' "$work/$target.log" || true
   # libFuzzer ends with a non-zero status and writes the failing input when it finds a crash, a
   # leak, a time-out or an out-of-memory.
@@ -55,6 +63,12 @@ run() {
     if [ -n "${VZ_FUZZ_KEEP:-}" ]; then mkdir -p "$VZ_FUZZ_KEEP" && cp "$work/$target-"* "$work/$target.log" "$VZ_FUZZ_KEEP/" || true; fi
     echo "fuzz: $target found a failing input (status $status)" >&2
     exit 1
+  fi
+  if [ -n "${VZ_FUZZ_GROW_CORPUS:-}" ] && [ "$target" != font_fuzz ]; then
+    mkdir -p "$work/$target-minimal"
+    "$build/$target" -merge=1 "$work/$target-minimal" "$kept/$target" > "$work/$target-merge.log" 2>&1
+    rm -rf "$kept/$target" && mv "$work/$target-minimal" "$kept/$target"
+    echo "fuzz: $target corpus kept: $(ls "$kept/$target" | wc -l) inputs, $(du -sk "$kept/$target" | cut -f1) KB"
   fi
 }
 
