@@ -12,6 +12,7 @@
 #include "base/files.h"
 #include "base/log.h"
 #include "net/presence_client.h"
+#include "net/presence_join.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
 #include "net/update_check.h"
@@ -118,6 +119,7 @@ void runFrame() {
 
     uint64_t now = SDL_GetTicks();
     float dt = frameTimeStep(now, loop.lastTickMs);
+    presenceJoinPump(now);
     presencePump(now);
 
     if (appCore.state != AppState::Menu) updateLocalPlayer(dt);
@@ -182,7 +184,7 @@ int runClient(int, char**) {
     while (appCore.running) runFrame();
 
     logFrameFigures();
-    presenceDisconnect();
+    presenceLeave();
     SDL_Quit();
     if (networkStarted) stopSocketLayer();
     // A check still waiting on the network would otherwise meet the TLS library's teardown at exit.
