@@ -62,14 +62,16 @@ start_client() {  # start_client <installation> [environment...]: sets client_pi
 # case finds only its own window.
 client_exit() { wait_for_exit "$client_pid" "$1"; local status=$?; kill -9 "$client_pid" 2>/dev/null; return $status; }
 leave() { xdotool key Escape; sleep 0.8; click_at 200 630; sleep 0.8; }
-# The session's frames came steadily: none took long, and together they fill the time it ran.
+first_frame_ms() { sed -n 's/^first frame presented \([0-9]*\) ms.*/\1/p' "$1/vornhalzanthery.log"; }
+# The session's frames came steadily: none took long (a name server or a handshake that holds up a
+# frame holds it for seconds), and together they fill the time from the first frame to the end.
 expect_steady_frames() {
   local name=$1 dir=$2 seconds=$3
-  local frames median longest
-  frames=$(figure "$dir" 1) median=$(figure "$dir" 2) longest=$(figure "$dir" 3)
-  expect "$name: no frame waited (longest ${longest:-?} ms)" is_true "${longest:-9999} < 500"
-  expect "$name: frames kept coming (${frames:-0} of median ${median:-?} ms in $seconds s)" \
-    is_true "${frames:-0} * ${median:-0} > 0.6 * $seconds * 1000"
+  local frames median longest first
+  frames=$(figure "$dir" 1) median=$(figure "$dir" 2) longest=$(figure "$dir" 3) first=$(first_frame_ms "$dir")
+  expect "$name: no frame waited (longest ${longest:-?} ms)" is_true "${longest:-9999} < 1000"
+  expect "$name: frames kept coming (${frames:-0} of median ${median:-?} ms in $seconds s, the first at ${first:-?} ms)" \
+    is_true "${frames:-0} * ${median:-0} > 0.6 * ($seconds * 1000 - ${first:-0})"
 }
 elapsed_since() { awk -v a="$1" -v b="$(date +%s%N)" 'BEGIN { printf "%.1f", (b - a) / 1e9 }'; }
 
@@ -111,7 +113,7 @@ touch "$work/peer/bye"
 sleep 1.5
 after=$(saturated_share "$(shoot serverbye-after)")
 expect "ServerBye: the client answers Bye once" [ "$(count_since peer "$at" B)" = 1 ]
-expect "and sends nothing further" [ "$(tail -n +"$(( at + 1 ))" "$work/peer/received" | sed '1,/ B /d' | wc -l)" = 0 ]
+expect "and sends nothing further" [ "$(tail -n +"$(( at + 1 ))" "$work/peer/received" | sed '0,/ B /d' | wc -l)" = 0 ]
 expect "the other player disappears (coloured share $before, then $after)" is_true "$before > 0.0005 && $after < 0.0002"
 at=$(mark peer)
 leave
@@ -127,7 +129,7 @@ seconds=$(elapsed_since "$started")
 client_exit 30
 expect "the session ends with code 0" [ "$?" = 0 ]
 expect_steady_frames "server killed and ServerBye" "$dir" "$seconds"
-normal_first=$(sed -n 's/^first frame presented \([0-9]*\) ms.*/\1/p' "$dir/vornhalzanthery.log")
+normal_first=$(first_frame_ms "$dir")
 
 # --- No server to be had: the client plays alone ----------------------------------------------------
 dir=$(install_copy "$build" "$work" alone)
@@ -196,9 +198,9 @@ time.sleep(300)' "${maker##*:}" "$work/accepted"
   client_exit 12
   status=$?
   expect "Quit while the update check waits exits at once with code 0 (got $status in $(elapsed_since "$quit_at") s)" [ "$status" = 0 ]
-  first=$(sed -n 's/^first frame presented \([0-9]*\) ms.*/\1/p' "$dir/vornhalzanthery.log")
+  first=$(first_frame_ms "$dir")
   expect "start-up does not wait for it (first frame at ${first:-?} ms, ${normal_first:-?} ms normally)" \
-    is_true "${first:-99999} < 2 * ${normal_first:-0} + 500"
+    is_true "${first:-99999} < ${normal_first:-0} + 2000"
   expect_steady_frames "update host hanging" "$dir" "$seconds"
 fi
 
