@@ -13,6 +13,7 @@
 #include "base/log.h"
 #include "base/startup_clock.h"
 #include "net/presence_client.h"
+#include "net/presence_join.h"
 #include "net/remote_players.h"
 #include "net/socket_layer.h"
 #include "net/update_check.h"
@@ -113,6 +114,7 @@ void runClientFrame() {
 
     uint64_t now = SDL_GetTicks();
     float dt = frameTimeStep(now, loop.lastTickMs);
+    presenceJoinPump(now);
     presencePump(now);
 
     if (appCore.state != AppState::Menu) updateLocalPlayer(dt);
@@ -175,7 +177,7 @@ int runClient(int, char**) {
     while (appCore.running) runClientFrame();
 
     logFrameFigures();
-    presenceDisconnect();
+    presenceLeave();
     SDL_Quit();
     if (networkStarted) stopSocketLayer();
     // A check still waiting on the network would otherwise meet the TLS library's teardown at exit.

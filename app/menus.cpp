@@ -8,6 +8,7 @@
 
 #include "app/app_state.h"
 #include "net/presence_client.h"
+#include "net/presence_join.h"
 #include "net/server_address.h"
 #include "net/update_check.h"
 #include "render/gpu_context.h"
@@ -27,10 +28,10 @@ MenuScreen screenFor(AppState state) {
 void play() {
     placeAtSpawn(localPlayer, SDL_GetTicks());
     changeAppState(appCore, AppState::Playing);
-    // Read afresh each time, so a changed file counts at the next "Play". A failed connect leaves
-    // the user playing alone.
+    // Read afresh each time, so a changed file counts at the next "Play". A failed connect or lookup
+    // leaves the user playing alone.
     std::string address = readServerAddress();
-    presenceConnect(address.empty() ? DefaultServerAddress : address.c_str(), SDL_GetTicks());
+    presenceJoin(address.empty() ? DefaultServerAddress : address.c_str(), SDL_GetTicks());
 }
 
 }  // namespace
@@ -50,7 +51,7 @@ bool runMenus(float pointerScaleX, float pointerScaleY) {
         case MenuAction::Quit: return false;
         case MenuAction::Resume: changeAppState(appCore, AppState::Playing); break;
         case MenuAction::Leave:
-            presenceDisconnect();
+            presenceLeave();
             changeAppState(appCore, AppState::Menu);
             break;
         case MenuAction::None: break;

@@ -12,6 +12,12 @@ bool connectPresenceClient(PresenceClient& client, RemotePlayerTable& table, con
     SplitAddress split;
     PeerAddress server;
     if (!splitPresenceAddress(address, split) || !resolveUdpAddress(split.host, split.port, server)) return false;
+    return connectPresenceClientTo(client, table, server, nowMs);
+}
+
+bool connectPresenceClientTo(PresenceClient& client, RemotePlayerTable& table, const PeerAddress& server,
+                             uint64_t nowMs) {
+    if (!networkStarted) return false;
     SocketHandle socket = openUdpSocket();
     if (socket == NoSocket) {
         resetPresenceClient(client, table);
@@ -70,6 +76,10 @@ void disconnectPresenceClient(PresenceClient& client, RemotePlayerTable& table) 
 
 bool presenceConnect(const char* address, uint64_t nowMs) {
     return connectPresenceClient(presenceClient, remotePlayers, address, nowMs);
+}
+
+bool presenceConnectTo(const PeerAddress& server, uint64_t nowMs) {
+    return connectPresenceClientTo(presenceClient, remotePlayers, server, nowMs);
 }
 
 void presencePump(uint64_t nowMs) {

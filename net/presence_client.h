@@ -16,6 +16,8 @@ extern PresenceClient presenceClient;
 // Opens the socket towards "host" or "host:port"; no answer is awaited. False when the socket layer
 // did not start, the name does not resolve (nothing changes then) or the socket cannot be made.
 bool presenceConnect(const char* address, uint64_t nowMs);
+// The same towards an address already resolved: opens the socket, and the next pump says Hello.
+bool presenceConnectTo(const PeerAddress& server, uint64_t nowMs);
 
 // Receives and applies what is waiting (at most PresenceReceivesPerPump datagrams), then sends what
 // is due, the State taken from the local player. Returns at once with no socket open.
@@ -27,5 +29,7 @@ void presenceDisconnect();
 // The same three over any client and table, for programs that run several clients in one process
 // (the bots, the tests); the game's functions above are these over its own instances.
 bool connectPresenceClient(PresenceClient& client, RemotePlayerTable& table, const char* address, uint64_t nowMs);
+bool connectPresenceClientTo(PresenceClient& client, RemotePlayerTable& table, const PeerAddress& server,
+                             uint64_t nowMs);
 void pumpPresenceClient(PresenceClient& client, RemotePlayerTable& table, const PlayerState& pose, uint64_t nowMs);
 void disconnectPresenceClient(PresenceClient& client, RemotePlayerTable& table);

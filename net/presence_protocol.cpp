@@ -149,3 +149,14 @@ bool splitPresenceAddress(const char* address, SplitAddress& out) {
     std::memcpy(out.port, port, portLength + 1);
     return true;
 }
+
+bool isNumericIpv4Host(const char* host) {
+    for (int part = 0; part < 4; ++part) {
+        if (part > 0 && *host++ != '.') return false;
+        int digits = 0, value = 0;
+        for (; *host >= '0' && *host <= '9' && digits < 4; ++host, ++digits) value = value * 10 + (*host - '0');
+        // A leading zero reads as octal to some resolvers, and "08" as no number at all.
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && host[-digits] == '0')) return false;
+    }
+    return *host == '\0';
+}

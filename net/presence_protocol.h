@@ -114,3 +114,7 @@ struct SplitAddress {
 // whole text is the host and the port is DefaultPresencePortText. False, with out untouched, when
 // either part does not fit its buffer (no such name would resolve anyway).
 bool splitPresenceAddress(const char* address, SplitAddress& out);
+
+// True for a dotted IPv4 address of four decimal parts from 0 to 255 without leading zeros, which
+// the resolver reads as it stands; anything else may need a name server, which can take seconds.
+bool isNumericIpv4Host(const char* host);

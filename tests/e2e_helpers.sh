@@ -34,5 +34,7 @@ wait_for_exit() {
 shoot() { import -window "$window" "$screens/$1.png" 2>/dev/null; echo "$screens/$1.png"; }
 # Mean brightness of the left band, where the menus' panel darkens the picture.
 left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format '%[fx:mean*255]' info:; }
+# The share of strongly coloured pixels: the avatars are the only saturated things in the room.
+saturated_share() { convert "$1" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:; }
 # A press where a user would make it: the pointer first, then the button.
 click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }

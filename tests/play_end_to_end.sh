@@ -29,8 +29,6 @@ near() {  # near "r g b" "r g b": every channel within 6
   [ ${#a[@]} = 3 ] && [ $(( (a[0]-b[0])**2 <= 36 && (a[1]-b[1])**2 <= 36 && (a[2]-b[2])**2 <= 36 )) = 1 ]
 }
 hover_fill="243 154 30"  # ButtonHoverFill (0.953, 0.604, 0.118)
-# The share of strongly coloured pixels: the avatars are the only saturated things in the room.
-saturated_share() { convert "$1" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:; }
 
 # Moves the pointer to (x, y) of the window and reports whether the pixel at (px, py) shows the
 # hover fill a frame later.

@@ -1,12 +1,17 @@
 #!/usr/bin/env python3
 """A scripted presence server on loopback for the client's end-to-end tests.
 
-Usage: presence_peer.py WORK_FOLDER
+Usage: presence_peer.py WORK_FOLDER [--watch PORT]
 Listens on a free UDP port of 127.0.0.1 and writes it to WORK_FOLDER/port. Every datagram it
 receives is appended to WORK_FOLDER/received as "milliseconds type length [x y z yaw crouching]".
 Hello (with the right magic) is answered with Welcome, id 5. Every 100 ms each client that said
 Hello gets a Roster of the players listed in WORK_FOLDER/roster ("id x y z crouching" lines).
-While WORK_FOLDER/silent exists it answers nothing and sends nothing. Runs until killed, 300 s at most.
+While WORK_FOLDER/silent exists it answers nothing and sends nothing. When WORK_FOLDER/bye appears
+it sends every client a ServerBye, forgets them and removes the file. Runs until killed, 300 s at most.
+
+With --watch PORT it only listens in: every datagram sent to PORT on the loopback interface (whoever
+receives it, if anyone) is recorded the same way. That needs a raw socket, so it runs in a network
+namespace of the test's own.
 """
 import os
 import select
@@ -16,16 +21,30 @@ import sys
 import time
 
 work = sys.argv[1]
-sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
-sock.bind(("127.0.0.1", 0))
-with open(os.path.join(work, "port.part"), "w") as out:
-    out.write(str(sock.getsockname()[1]))
-os.replace(os.path.join(work, "port.part"), os.path.join(work, "port"))
+watch = int(sys.argv[3]) if sys.argv[2:3] == ["--watch"] else None
+if watch:
+    sock = socket.socket(socket.AF_PACKET, socket.SOCK_RAW, socket.htons(0x0800))
+    sock.bind(("lo", 0))
+else:
+    sock = socket.socket(socket.AF_INET, socket.SOCK_DGRAM)
+    sock.bind(("127.0.0.1", 0))
+    with open(os.path.join(work, "port.part"), "w") as out:
+        out.write(str(sock.getsockname()[1]))
+    os.replace(os.path.join(work, "port.part"), os.path.join(work, "port"))
 
 start = time.monotonic()
 clients = set()
 log = open(os.path.join(work, "received"), "a", buffering=1)
 last_roster = 0.0
+
+
+def watched(frame, pkttype):
+    """The UDP payload of an Ethernet frame bound for the watched port, once per datagram (loopback
+    shows each one going out and coming in)."""
+    if pkttype == socket.PACKET_OUTGOING or len(frame) < 14 + 20 + 8 or frame[14 + 9] != 17:
+        return None
+    udp = 14 + (frame[14] & 15) * 4
+    return frame[udp + 8:] if struct.unpack("!H", frame[udp + 2:udp + 4])[0] == watch else None
 
 
 def roster():
@@ -49,6 +68,10 @@ while time.monotonic() - start < 300:
     silent = os.path.exists(os.path.join(work, "silent"))
     if ready:
         data, peer = sock.recvfrom(2048)
+        if watch:
+            data = watched(data, peer[2])
+            if data is None:
+                continue
         ms = int((time.monotonic() - start) * 1000)
         kind = chr(data[0]) if data else "-"
         line = "%d %s %d" % (ms, kind, len(data))
@@ -56,11 +79,20 @@ while time.monotonic() - start < 300:
             x, y, z, yaw, crouch = struct.unpack("<ffffB", data[1:])
             line += " %.4f %.4f %.4f %.4f %d" % (x, y, z, yaw, crouch)
         log.write(line + "\n")
+        if watch:
+            continue
         if kind == "H" and data == b"H1ZOQ" and not silent:
             clients.add(peer)
             sock.sendto(b"W\x05", peer)
         if kind == "B":
             clients.discard(peer)
+    if watch:
+        continue
+    if os.path.exists(os.path.join(work, "bye")):
+        for peer in clients:
+            sock.sendto(b"F", peer)
+        clients.clear()
+        os.remove(os.path.join(work, "bye"))
     now = time.monotonic()
     if not silent and now - last_roster > 0.1:
         last_roster = now

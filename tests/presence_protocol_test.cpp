@@ -264,3 +264,18 @@ TEST(PresenceAddress, TooLongPartsAreRefusedUntouched) {
     EXPECT_TRUE(splitPresenceAddress((longestHost + ":1").c_str(), split));
     EXPECT_EQ(std::strlen(split.host), AddressHostCapacity - 1);
 }
+
+TEST(PresenceAddress, OnlyPlainDottedQuadsSkipTheNameLookup) {
+    struct Case {
+        const char* host;
+        bool numeric;
+    };
+    const Case cases[] = {
+        {"127.0.0.1", true},       {"192.0.2.10", true},     {"255.255.255.255", true}, {"0.0.0.0", true},
+        {"256.0.0.1", false},      {"999.1.1.1", false},     {"1.2.3", false},          {"1.2.3.4.5", false},
+        {"1..2.3", false},         {"1.2.3.", false},        {".1.2.3", false},         {"", false},
+        {"localhost", false},      {"play.example.org", false}, {"010.0.0.1", false},   {"08.0.0.1", false},
+        {"1.2.3.0004", false},     {"1.2.3.4 ", false},      {"1.2.3.4x", false},       {"-1.2.3.4", false},
+    };
+    for (const Case& c : cases) EXPECT_EQ(isNumericIpv4Host(c.host), c.numeric) << '"' << c.host << '"';
+}
