@@ -23,6 +23,7 @@ cleanup() {
   for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
   [ -n "${VZ_XVFB_PID:-}" ] && kill "$VZ_XVFB_PID" 2>/dev/null
   rm -rf "$work"
+  return 0
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
@@ -44,12 +45,13 @@ cpu=$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')
 note "start-up, 10 pairs"
 source "$root/scripts/xvfb.sh"
 start_virtual_display 1600x1000x24 || exit 1
+trap cleanup EXIT  # the display's own trap would stop only the display
 screens=$work
 source "$root/tests/e2e_helpers.sh"
 client_dir=$(install_copy "$build" "$work" client)
 python3 "$root/bench/startup_pairs.py" "$client_dir" "$build/vz_bare_window" 10 | tee -a "$results" || exit 1
 "$build/vz_bare_window" --frames 300 2>/dev/null | awk '/^cleared frames/ { printf "| present path alone: cleared frames, 1280 x 720 | %s a second | - | - |\n", $(NF - 2) }' | tee -a "$results"
-kill "$VZ_XVFB_PID"; unset VZ_XVFB_PID
+kill "$VZ_XVFB_PID"; VZ_XVFB_PID=
 
 # 2. CPU per frame on the Null backend, against memcpy of the same bytes, and where it goes.
 note "CPU per frame"
@@ -96,6 +98,7 @@ done < "$work/alloc.txt"
 # 5. Resident memory over a stay in play beside fifteen bots.
 note "memory over ${soak_seconds}s in play"
 start_virtual_display 1600x1000x24 || exit 1
+trap cleanup EXIT
 port=$((29000 + RANDOM % 500))
 "$build/vornhalzanthery-server" --port "$port" --bind 127.0.0.1 >/dev/null 2>&1 & pids+=($!)
 "$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 15 --seconds $((soak_seconds + 60)) >/dev/null 2>&1 & pids+=($!)
@@ -105,8 +108,9 @@ window=$(wait_for_window 'Vornhal' 20) && xdotool windowmove "$window" 0 0 && sl
 rss() { awk '/^VmRSS/ { print $2 }' "/proc/$client/status"; }
 sleep 30; early=$(rss)
 sleep $((soak_seconds - 30)); late=$(rss)
-kill -TERM "$client"; wait "$client"
-kill "$VZ_XVFB_PID"; unset VZ_XVFB_PID
+for p in "$client" "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
+pids=()
+kill "$VZ_XVFB_PID"; VZ_XVFB_PID=
 row "client resident memory in play, 16 players: after 30 s, after $((soak_seconds / 60)) min" "$early KB, $late KB (growth $((late - early)) KB)" \
   "growth under 1 MB" "$(met "$late - $early < 1024")"
 
