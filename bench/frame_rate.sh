@@ -6,7 +6,8 @@
 #   title          the title screen, the pointer away from the window
 #   title-pointer  the title screen with the pointer resting on "Play" (Xvfb draws the pointer in
 #                  software, which costs the X server a copy of the window per frame)
-#   play           in play beside fifteen bots on a local server: sixteen players
+#   play           in play beside fifteen bots on a local server: sixteen players; past 30 seconds
+#                  it also prints the client's resident memory after 30 s and at the end
 #   flood RATE     in play against the flood tool acting as the server: a roster of four players 25
 #                  times a second and RATE junk datagrams a second; adds the tool's line and the share
 #                  of the picture the capsules colour, taken near the end of the flood
@@ -57,6 +58,11 @@ if [ "$view" = flood ]; then
   share=$(convert "$(shoot flooded)" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:)
   [ -n "${VZ_KEEP_SCREEN:-}" ] && cp "$work/flooded.png" "$VZ_KEEP_SCREEN"
   sleep 2
+elif [ "$seconds" -gt 30 ]; then
+  # A long stay also reports resident memory after 30 s and at the end, to show any growth.
+  rss() { awk '/^VmRSS/ { print $2 }' "/proc/$client/status"; }
+  sleep 30; early=$(rss)
+  sleep $((seconds - 30)); late=$(rss)
 else
   sleep "$seconds"
 fi
@@ -70,6 +76,7 @@ echo "$line"
 # The frame count covers about a second more than the CPU interval.
 awk -v c="$client_cpu" -v x="$x_cpu" -v f="$frames" -v s="$seconds" -v hz="$(getconf CLK_TCK)" \
   'BEGIN { n = f * s / (s + 1); if (n < 1) n = 1; printf "cpu per frame: client %.1f ms, X server %.1f ms\n", c * 1000 / hz / n, x * 1000 / hz / n }'
+[ -n "${early:-}" ] && echo "resident memory: $early KB after 30 s, $late KB after $seconds s"
 if [ "$view" = flood ]; then
   grep '^client' "$work/flood.out"
   echo "capsule share: $share"

@@ -97,20 +97,10 @@ done < "$work/alloc.txt"
 
 # 5. Resident memory over a stay in play beside fifteen bots.
 note "memory over ${soak_seconds}s in play"
-start_virtual_display 1600x1000x24 || exit 1
-trap cleanup EXIT
-port=$((29000 + RANDOM % 500))
-"$build/vornhalzanthery-server" --port "$port" --bind 127.0.0.1 >/dev/null 2>&1 & pids+=($!)
-"$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 15 --seconds $((soak_seconds + 60)) >/dev/null 2>&1 & pids+=($!)
-echo "127.0.0.1:$port" > "$client_dir/server.txt"
-"$client_dir/vornhalzanthery" >/dev/null 2>&1 & client=$!; pids+=("$client")
-window=$(wait_for_window 'Vornhal' 20) && xdotool windowmove "$window" 0 0 && sleep 1 && click_at 200 590
-rss() { awk '/^VmRSS/ { print $2 }' "/proc/$client/status"; }
-sleep 30; early=$(rss)
-sleep $((soak_seconds - 30)); late=$(rss)
-for p in "$client" "${pids[@]}"; do kill -TERM "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
-pids=()
-kill "$VZ_XVFB_PID"; VZ_XVFB_PID=
+bash "$root/bench/frame_rate.sh" "$build" play "$soak_seconds" 2>/dev/null > "$work/soak.txt"
+early=$(sed -n 's/resident memory: \([0-9]*\) KB after 30 s.*/\1/p' "$work/soak.txt")
+late=$(sed -n 's/resident memory: .*, \([0-9]*\) KB after .*/\1/p' "$work/soak.txt")
+[ -n "$early" ] && [ -n "$late" ] || { note "the stay in play gave no memory figures"; exit 1; }
 row "client resident memory in play, 16 players: after 30 s, after $((soak_seconds / 60)) min" "$early KB, $late KB (growth $((late - early)) KB)" \
   "growth under 1 MB" "$(met "$late - $early < 1024")"
 
