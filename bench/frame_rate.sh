@@ -55,7 +55,7 @@ cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 client_before=$(cpu_ticks "$client"); x_before=$(cpu_ticks "$VZ_XVFB_PID")
 if [ "$view" = flood ]; then
   sleep $((seconds - 2))
-  share=$(convert "$(shoot flooded)" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:)
+  share=$(saturated_share "$(shoot flooded)")
   [ -n "${VZ_KEEP_SCREEN:-}" ] && cp "$work/flooded.png" "$VZ_KEEP_SCREEN"
   sleep 2
 elif [ "$seconds" -gt 30 ]; then

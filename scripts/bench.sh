@@ -18,9 +18,7 @@ install_debian_packages valgrind
 
 work=$(mktemp -d)
 results=$build/results.md
-pids=()
 cleanup() {
-  for p in "${pids[@]}"; do kill "$p" 2>/dev/null; wait "$p" 2>/dev/null; done
   [ -n "${VZ_XVFB_PID:-}" ] && kill "$VZ_XVFB_PID" 2>/dev/null
   rm -rf "$work"
   return 0

@@ -3,6 +3,17 @@
 
 passed=0
 failed=0
+
+# The usual start of a played test (after start_virtual_display): a work folder, the screenshot
+# folder in the build, and a list of started processes that are killed, like the display, however
+# the script ends. Sets $work, $screens and $pids.
+start_test_run() {
+  work=$(mktemp -d)
+  screens="$1/test-screens"
+  mkdir -p "$screens"
+  pids=()
+  trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+}
 pass() { echo "ok: $1"; passed=$((passed + 1)); }
 fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
 expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }

@@ -24,11 +24,8 @@ source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
 start_virtual_display 1600x1000x24 || exit 1
 
-work=$(mktemp -d)
-screens="$build/test-screens"
-mkdir -p "$screens" "$work/watch" "$work/peer" "$work/closed"
-pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+start_test_run "$build"
+mkdir -p "$work/watch" "$work/peer" "$work/closed"
 printf 'nameserver 127.0.0.1\noptions timeout:3 attempts:2\n' > "$work/resolv.conf"
 mount --bind "$work/resolv.conf" /etc/resolv.conf || { echo "cannot mount resolv.conf"; exit 1; }
 

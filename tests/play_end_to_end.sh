@@ -13,11 +13,7 @@ source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
 start_virtual_display 1600x1000x24 || exit 1
 
-work=$(mktemp -d)
-screens="$build/test-screens"
-mkdir -p "$screens"
-pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+start_test_run "$build"
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 
 

@@ -12,11 +12,7 @@ source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
 start_virtual_display 1600x1000x24 || exit 1
 
-work=$(mktemp -d)
-screens="$build/test-screens"
-mkdir -p "$screens"
-pids=()
-trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+start_test_run "$build"
 
 # Mean red, green and blue of a small region, 0..255.
 region_rgb() { convert "$1" -crop "$2" +repage -scale 1x1\! -depth 8 txt:- | sed -n '2s/.*(\([0-9.]*\),\([0-9.]*\),\([0-9.]*\).*/\1 \2 \3/p'; }
@@ -122,14 +118,17 @@ walk() {  # walk <seconds> <keys...>: holds the keys, prints the figures of the 
   sleep 0.3
   state_figures "$at_walk" 0 "$at_release"
 }
-# The speed as the server sees it, against the speed the body moves at in the client's time.
+# The speed as the server sees it, against the speed the body moves at in the client's time. States
+# go out at most once a frame, so the frames run at least as fast as the States; on a busy machine
+# they may run faster (a State is skipped when a frame comes under 33 ms after the last one), so the
+# time scale the State rate gives is only the slowest the body can have moved.
 expect_speed() {
   local name=$1 nominal=$2 figures=$3
   local speed timescale
   speed=$(figure "$figures" speed)
   timescale=$(figure "$figures" timescale)
-  expect "$name at $nominal m/s (measured $speed, State rate $(figure "$figures" rate), time scale $timescale)" \
-    is_true "$speed > 0.88 * $nominal * $timescale && $speed < 1.12 * $nominal * $timescale"
+  expect "$name at $nominal m/s (measured $speed, State rate $(figure "$figures" rate), time scale at least $timescale)" \
+    is_true "$speed > 0.88 * $nominal * $timescale && $speed < 1.12 * $nominal"
 }
 figures=$(walk 0.5 w)
 expect_speed "holding W walks" 4 "$figures"
