@@ -5,7 +5,10 @@ start_virtual_display() {
   local geometry=$1 number
   for number in $(seq 91 140); do
     [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] && continue
-    Xvfb ":$number" -screen 0 "$geometry" -nolisten tcp >/dev/null 2>&1 &
+    # -noreset: by default the server resets when its last client leaves, and a client connecting
+    # during the reset is refused ("No available video device" from SDL), which tests that start
+    # one client after another would hit now and then.
+    Xvfb ":$number" -screen 0 "$geometry" -nolisten tcp -noreset >/dev/null 2>&1 &
     VZ_XVFB_PID=$!
     for _ in $(seq 1 50); do
       [ -e "/tmp/.X11-unix/X$number" ] && break
