@@ -3,10 +3,15 @@
 // uncaptured error. Deliberate mistakes must be reported, which shows the check can fail.
 #include <gtest/gtest.h>
 
+#include <SDL3/SDL.h>
+
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
+#include "app/app_state.h"
+#include "app/client.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
@@ -281,4 +286,39 @@ TEST(RequestCallback, StoresTheHandleOnlyOnSuccess) {
     WGPUDevice device = nullptr;
     onRequestDone(WGPURequestDeviceStatus_Success, someDevice, {nullptr, 0}, &device, nullptr);
     EXPECT_EQ(device, someDevice);
+}
+
+// The client's own frame, headless: the title's orbit turns only while the title screen shows, so a
+// return from play picks it up where it stopped, not where it would be had it kept turning.
+TEST(ClientFrame, TitleOrbitStandsStillThroughPlayAndContinuesWhereItStopped) {
+    ASSERT_TRUE(NullDevice::started);
+    ASSERT_TRUE(SDL_Init(SDL_INIT_EVENTS)) << SDL_GetError();
+    auto orbitAngle = [] { return std::atan2(gpu.eyePosition[0], gpu.eyePosition[2]); };
+    auto turnedBy = [](float from, float to) {
+        float d = std::fabs(to - from);
+        return std::fmin(d, 6.2831853f - d);
+    };
+    auto runFrames = [](int count) {  // about 20 ms apart; a slow machine's steps are clamped to 0.05 s
+        for (int i = 0; i < count; ++i) {
+            SDL_Delay(20);
+            runClientFrame();
+        }
+    };
+    changeAppState(appCore, AppState::Menu);
+    runFrames(2);
+    float start = orbitAngle();
+    runFrames(10);
+    float stopped = orbitAngle();
+    // At 0.08 rad a second: 0.016 after 0.2 s, at most 0.04 after ten clamped steps.
+    EXPECT_GT(turnedBy(start, stopped), 0.01f) << "the orbit turns on the title screen";
+    EXPECT_LT(turnedBy(start, stopped), 0.045f);
+
+    changeAppState(appCore, AppState::Playing);
+    runFrames(25);  // half a second of play: an orbit that kept turning would move 0.04 rad or more
+    changeAppState(appCore, AppState::Paused);
+    runFrames(5);
+    changeAppState(appCore, AppState::Menu);
+    runFrames(1);
+    EXPECT_LT(turnedBy(stopped, orbitAngle()), 0.0045f) << "one step of the title at most beyond where it stopped";
+    EXPECT_NEAR(std::hypot(gpu.eyePosition[0], gpu.eyePosition[2]), 4.5f, 1e-3f) << "the eye is the orbit's again";
 }

@@ -76,7 +76,6 @@ start_client
 [ -z "$window" ] && { fail "the client's window appears"; echo "presence end to end: $passed passed, $failed failed"; exit 1; }
 
 # --- Play: Hello, Welcome, then States; the spawn point --------------------------------------------
-before_play=$(shoot before-play)
 at=$(mark)
 click_at 200 590
 sleep 3
@@ -176,21 +175,22 @@ at=$(mark)
 sleep 1.5
 expect "when the server answers again it rejoins and sends State" [ "$(count_since "$at" S)" -ge 10 ]
 
-# --- Leave: Bye, the title screen, the orbit where it stopped ---------------------------------------
+# --- Leave: Bye, the title screen, the orbit turning again ----------------------------------------
 xdotool key Escape
 sleep 0.8
 at=$(mark)
 click_at 200 630
 sleep 1.2
 expect "Leave sends Bye" [ "$(count_since "$at" B)" = 1 ]
-after_leave=$(shoot after-leave)
-# Compared right of the menu: during the 25 s of play an orbit that kept turning would have moved
-# by 2 radians.
+# Back on the title the orbit turns again: two pictures a second apart differ right of the menu. That
+# it picks up where it stopped is checked on the client's own frame, headless: in pictures a small
+# turn and a large one differ alike.
 right_part() { convert "$1" -gravity east -crop 38%x100%+0+0 +repage "$2"; }
-right_part "$before_play" "$work/before.png"
-right_part "$after_leave" "$work/after.png"
-difference=$(compare -metric RMSE "$work/before.png" "$work/after.png" null: 2>&1 | sed 's/ .*//')
-expect "the title's orbit continues where it stopped (difference $difference)" is_true "$difference < 2500"
+right_part "$(shoot after-leave)" "$work/after.png"
+sleep 1
+right_part "$(shoot after-leave-1s)" "$work/later.png"
+difference=$(compare -metric RMSE "$work/after.png" "$work/later.png" null: 2>&1 | sed 's/ .*//')
+expect "after Leave the title's orbit turns again (difference $difference)" is_true "$difference > 300"
 
 # --- Quit, closing the window, SIGTERM: each says Bye when joined and ends with code 0 ------------
 end_case() {
