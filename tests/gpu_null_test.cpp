@@ -1,6 +1,7 @@
 // The GPU path on Dawn's Null backend, with no display: shaders compile, the three pipelines and
 // their bind groups validate, and whole frames record the draws the renderer promises, all with no
-// uncaptured error. Deliberate mistakes must be reported, which shows the check can fail.
+// uncaptured error. Deliberate mistakes must be reported, which shows the check can fail. Last, the
+// client's own frame run on that device, for what only a whole frame shows.
 #include <gtest/gtest.h>
 
 #include <SDL3/SDL.h>
