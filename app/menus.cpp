@@ -7,12 +7,12 @@
 #include <string>
 
 #include "app/app_state.h"
-#include "net/presence_client.h"
-#include "net/presence_join.h"
-#include "net/server_address.h"
-#include "net/update_check.h"
+#include "app/presence_join.h"
+#include "app/server_address.h"
+#include "presence/presence_client.h"
 #include "render/gpu_context.h"
 #include "ui/menu_screens.h"
+#include "update/update_check.h"
 #include "world/movement.h"
 
 namespace {

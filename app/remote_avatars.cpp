@@ -15,7 +15,7 @@ void smoothAndAppendAvatars(RemotePlayerTable& table, float dt, SceneMesh& mesh)
     for (int i = 0; i < RemotePlayerSlots; ++i) {
         RemotePlayer& slot = table.slots[i];
         if (!slot.active) continue;
-        float goalHeight = slot.target.crouching ? CrouchingAvatarHeight : StandingAvatarHeight;
+        float goalHeight = slot.target.crouching ? CrouchingBodyHeight : StandingBodyHeight;
         slot.smoothX += (slot.target.x - slot.smoothX) * t;
         slot.smoothY += (slot.target.y - slot.smoothY) * t;
         slot.smoothZ += (slot.target.z - slot.smoothZ) * t;

@@ -1,12 +1,11 @@
 // Remote avatars in the frame: each active slot glides towards its reported pose and is appended to
 // the scene as a capsule in its slot's colour.
 #pragma once
-#include "net/remote_players.h"
+#include "protocol/remote_players.h"
+#include "world/body.h"
 #include "world/scene_mesh.h"
 
 constexpr float AvatarEasingRate = 15.0f;
-constexpr float StandingAvatarHeight = 1.8f;
-constexpr float CrouchingAvatarHeight = 1.1f;
 
 // Eight colours; slots i and i + 8 share one.
 extern const float AvatarColours[8][3];

@@ -1,10 +1,10 @@
-// The start-up clock on the standard steady clock (CLOCK_MONOTONIC on Linux, the performance
-// counter on Windows).
+// The start-up clock, on the one steady clock.
 #include "base/startup_clock.h"
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+
+#include "base/clock.h"
 
 namespace {
 
@@ -17,15 +17,10 @@ struct StartupSteps {
 
 StartupSteps steps;  // filled during start-up; lives for the process
 
-uint64_t steadyNs() {
-    return uint64_t(
-        std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
-}
-
 }  // namespace
 
 void startStartupClock() {
-    uint64_t now = steadyNs();
+    uint64_t now = steadyNanoseconds();
     steps = {};
     steps.launchNs = now;
     const char* given = std::getenv("VZ_LAUNCH_MONOTONIC_NS");
@@ -39,7 +34,7 @@ void startStartupClock() {
     }
 }
 
-uint64_t msSinceLaunch() { return (steadyNs() - steps.launchNs) / 1000000; }
+uint64_t msSinceLaunch() { return (steadyNanoseconds() - steps.launchNs) / 1000000; }
 
 void markStartupStep(const char* name) {
     if (steps.count == StartupStepCapacity) return;

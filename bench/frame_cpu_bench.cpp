@@ -13,6 +13,7 @@
 #include "app/app_state.h"
 #include "app/client.h"
 #include "app/remote_avatars.h"
+#include "presence/presence_client.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"

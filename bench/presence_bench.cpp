@@ -3,8 +3,9 @@
 // alone, without the socket.
 #include <benchmark/benchmark.h>
 
-#include "net/presence_client.h"
-#include "net/socket_layer.h"
+#include "presence/presence_client.h"
+#include "sockets/socket_layer.h"
+#include "sockets/udp_socket.h"
 
 namespace {
 

@@ -6,9 +6,9 @@
 
 #include <utility>
 
-#include "base/files.h"
 #include "base/log.h"
 #include "base/startup_clock.h"
+#include "files/files.h"
 #include "render/gpu_context.h"
 
 FloorTextures floorTextures;

@@ -1,7 +1,7 @@
 // The floor's material: base colour, normal and occlusion-roughness-metalness maps read from JPEGs
 // beside the executable, each uploaded with a full mip chain built on the CPU.
 #pragma once
-#include "render/floor_image.h"
+#include "floor_image/floor_image.h"
 #include "render/webgpu_api.h"
 
 #include <cstdint>

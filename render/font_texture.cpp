@@ -5,8 +5,8 @@
 
 #include <vector>
 
-#include "base/files.h"
 #include "base/log.h"
+#include "files/files.h"
 #include "render/gpu_context.h"
 #include "ui/font_atlas.h"
 

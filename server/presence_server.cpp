@@ -4,7 +4,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "net/presence_session.h"
+#include "protocol/presence_session.h"
 
 static_assert(RepeatedWelcomeIntervalMs < HelloIntervalMs, "every retry of a client whose Welcome was lost is answered");
 

@@ -5,8 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/presence_protocol.h"
-#include "net/udp_socket.h"
+#include "protocol/messages.h"
+#include "protocol/peer_address.h"
 
 constexpr int ServerPlayerCapacity = RemotePlayerSlots;
 constexpr uint64_t ClientSilenceLimitMs = 5000;  // a player unheard for longer is dropped

@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "tools/bot_walk.h"
+#include "bots/bot_walk.h"
 #include "world/room_geometry.h"
 
 TEST(BotWalk, AMinuteOfWalkingLooksLikeAPlayer) {

@@ -9,7 +9,7 @@
 #define STB_IMAGE_WRITE_IMPLEMENTATION
 #include <stb/stb_image_write.h>
 
-#include "render/floor_image.h"
+#include "floor_image/floor_image.h"
 
 namespace {
 

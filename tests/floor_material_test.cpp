@@ -1,6 +1,6 @@
 // Tests for the floor material generator: seamless wrap, normals that match the height field,
 // grout that reads as grout in occlusion and roughness, and reproducible, size-checked output.
-#include "tools/floor_material.h"
+#include "floor_material/floor_material.h"
 
 #include <gtest/gtest.h>
 

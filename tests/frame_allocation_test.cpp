@@ -18,14 +18,14 @@
 
 #include "app/app_state.h"
 #include "app/client.h"
-#include "net/presence_client.h"
-#include "net/presence_protocol.h"
-#include "net/remote_players.h"
-#include "net/socket_layer.h"
-#include "net/udp_socket.h"
+#include "presence/presence_client.h"
+#include "protocol/messages.h"
+#include "protocol/remote_players.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
 #include "render/gpu_context.h"
+#include "sockets/socket_layer.h"
+#include "sockets/udp_socket.h"
 
 extern "C" void* __libc_malloc(size_t);
 extern "C" void* __libc_calloc(size_t, size_t);

@@ -14,9 +14,9 @@
 #include <sys/socket.h>
 #endif
 
-#include "net/presence_client.h"
-#include "net/socket_layer.h"
-#include "world/player.h"
+#include "presence/presence_client.h"
+#include "sockets/socket_layer.h"
+#include "sockets/udp_socket.h"
 
 namespace {
 
@@ -37,13 +37,14 @@ Bytes rosterBytes(const std::vector<RosterRecord>& records, int countByte = -1) 
 struct PresenceClientTest : ::testing::Test {
     SocketHandle peer = NoSocket;
     PeerAddress peerAddress = {};
+    PlayerState ownPose = {};  // what the States carry
 
     void SetUp() override {
         networkStarted = startSocketLayer();
         ASSERT_TRUE(networkStarted);
         presenceDisconnect();
         presenceClient = PresenceClient{};
-        localPlayer = LocalPlayer{};
+        ownPose = PlayerState{};
         peer = openUdpSocket();
         ASSERT_NE(peer, NoSocket);
         ASSERT_TRUE(bindUdpSocket(peer, PeerAddress{0x7F000001u, 0}));
@@ -57,6 +58,7 @@ struct PresenceClientTest : ::testing::Test {
     std::string address() const { return "127.0.0.1:" + std::to_string(peerAddress.port); }
 
     bool connect(uint64_t nowMs) { return presenceConnect(address().c_str(), nowMs); }
+    void pump(uint64_t nowMs) { pumpPresenceClient(presenceClient, remotePlayers, ownPose, nowMs); }
 
     // Every datagram the client has sent since the last call.
     std::vector<Bytes> sent() {
@@ -77,9 +79,9 @@ struct PresenceClientTest : ::testing::Test {
     // Connected and welcomed with ownId at time nowMs, with nothing left unread on either side.
     void join(uint8_t ownId, uint64_t nowMs) {
         ASSERT_TRUE(connect(nowMs));
-        presencePump(nowMs);
+        pump(nowMs);
         send({'W', ownId});
-        presencePump(nowMs);
+        pump(nowMs);
         ASSERT_TRUE(presenceClient.connected);
         sent();
     }
@@ -98,7 +100,7 @@ TEST_F(PresenceClientTest, HelloGoesOutWhenMoreThan250MsHavePassed) {
     const Step steps[] = {{10000, true},  {10100, false}, {10250, false}, {10251, true},
                           {10501, false}, {10502, true},  {20000, true}};
     for (const Step& step : steps) {
-        presencePump(step.nowMs);
+        pump(step.nowMs);
         std::vector<Bytes> out = sent();
         ASSERT_EQ(out.size(), step.hello ? 1u : 0u) << "at " << step.nowMs;
         if (step.hello) {
@@ -110,21 +112,21 @@ TEST_F(PresenceClientTest, HelloGoesOutWhenMoreThan250MsHavePassed) {
 
 TEST_F(PresenceClientTest, OnlyATwoByteWelcomeBelowSixteenJoins) {
     ASSERT_TRUE(connect(1000));
-    presencePump(1000);
+    pump(1000);
     for (const Bytes& welcome : {Bytes{'W', 1, 0}, Bytes{'W', 16}, Bytes{'W'}, Bytes{'W', 255}}) {
         send(welcome);
-        presencePump(2000);
+        pump(2000);
         EXPECT_FALSE(presenceClient.connected);
         EXPECT_EQ(presenceClient.ownId, -1);
         EXPECT_EQ(presenceClient.lastHeardMs, 1000u) << "an ignored Welcome refreshes nothing";
     }
     send({'W', 15});
-    presencePump(3000);
+    pump(3000);
     EXPECT_TRUE(presenceClient.connected);
     EXPECT_EQ(presenceClient.ownId, 15);
     EXPECT_EQ(presenceClient.lastHeardMs, 3000u);
     send({'W', 0});
-    presencePump(3100);
+    pump(3100);
     EXPECT_EQ(presenceClient.ownId, 0) << "a later Welcome replaces the id";
 }
 
@@ -141,7 +143,7 @@ TEST_F(PresenceClientTest, RosterEdgeCases) {
         {8, {-2, 0, 3, 0, 0}},
         {16, {0, 0, 0, 0, 0}},      // no such slot
     }));
-    presencePump(1100);
+    pump(1100);
     const RemotePlayerTable& t = remotePlayers;
     EXPECT_FALSE(t.slots[2].active);
     EXPECT_FALSE(t.slots[3].active);
@@ -158,7 +160,7 @@ TEST_F(PresenceClientTest, RosterEdgeCases) {
 
     // A NaN for an active slot turns it off.
     send(rosterBytes({{4, {NaN, 0, 0, 0, 0}}, {5, {0, 0, 0, 0, 0}}}));
-    presencePump(1200);
+    pump(1200);
     EXPECT_FALSE(t.slots[4].active);
     EXPECT_TRUE(t.slots[5].active);
 
@@ -166,13 +168,13 @@ TEST_F(PresenceClientTest, RosterEdgeCases) {
     RemotePlayerTable before = remotePlayers;
     send(rosterBytes({{9, {0, 0, 0, 0, 0}}, {10, {0, 0, 0, 0, 0}}}, 3));
     send(rosterBytes({{9, {0, 0, 0, 0, 0}}, {10, {0, 0, 0, 0, 0}}}, 1));
-    presencePump(1300);
+    pump(1300);
     EXPECT_EQ(0, std::memcmp(&before, &remotePlayers, sizeof before));
     EXPECT_EQ(presenceClient.lastHeardMs, 1200u);
 
     // Count 0: everyone leaves, and the server was still heard.
     send({'R', 0});
-    presencePump(1400);
+    pump(1400);
     for (int id = 0; id < RemotePlayerSlots; ++id) EXPECT_FALSE(t.slots[id].active) << id;
     EXPECT_EQ(presenceClient.lastHeardMs, 1400u);
 }
@@ -180,35 +182,31 @@ TEST_F(PresenceClientTest, RosterEdgeCases) {
 TEST_F(PresenceClientTest, SilenceOfMoreThan5000MsGoesBackToJoining) {
     join(1, 1000);
     send(rosterBytes({{3, {1, 0, 1, 0, 0}}}));
-    presencePump(2000);
+    pump(2000);
     ASSERT_TRUE(remotePlayers.slots[3].active);
-    presencePump(7000);
+    pump(7000);
     EXPECT_TRUE(presenceClient.connected) << "exactly 5000 ms of silence is still joined";
     EXPECT_TRUE(remotePlayers.slots[3].active);
     sent();
-    presencePump(7001);
+    pump(7001);
     EXPECT_FALSE(presenceClient.connected);
     EXPECT_EQ(presenceClient.ownId, -1);
     EXPECT_FALSE(remotePlayers.slots[3].active);
     EXPECT_EQ(+remotePlayers.slots[3].target.x, 0.0f) << "the table is cleared";
     EXPECT_TRUE(sent().empty()) << "nothing goes out on the pump that gives up";
     EXPECT_NE(presenceClient.socket, NoSocket);
-    presencePump(7002);
+    pump(7002);
     std::vector<Bytes> out = sent();
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0][0], 'H');
 }
 
 TEST_F(PresenceClientTest, StateGoesOutOnEveryThirdFrameAtSixteenMilliseconds) {
-    localPlayer.x = 1.5f;
-    localPlayer.y = 0.25f;
-    localPlayer.z = -3.0f;
-    localPlayer.yaw = 2.0f;
-    localPlayer.crouching = true;
+    ownPose = {1.5f, 0.25f, -3.0f, 2.0f, 1};
     join(4, 5000);  // the State of the joining pump went out with the Welcome and was read
     std::string pattern;
     for (int frame = 1; frame <= 9; ++frame) {
-        presencePump(5000 + 16 * uint64_t(frame));
+        pump(5000 + 16 * uint64_t(frame));
         std::vector<Bytes> out = sent();
         pattern += out.empty() ? '.' : 'S';
         for (const Bytes& state : out) {
@@ -227,19 +225,19 @@ TEST_F(PresenceClientTest, StateGoesOutOnEveryThirdFrameAtSixteenMilliseconds) {
 TEST_F(PresenceClientTest, ServerByeIsAnsweredWithByeAndNothingAfter) {
     join(3, 1000);
     send(rosterBytes({{5, {1, 0, 1, 0, 0}}}));
-    presencePump(1050);
+    pump(1050);
     ASSERT_TRUE(remotePlayers.slots[5].active);
     sent();
     send({'F', 'x', 'y'});
     send({'W', 3});  // never read: the pump returns at the goodbye
-    presencePump(1100);
+    pump(1100);
     std::vector<Bytes> out = sent();
     ASSERT_EQ(out.size(), 1u);
     EXPECT_EQ(out[0], Bytes{'B'});
     EXPECT_EQ(presenceClient.socket, NoSocket);
     EXPECT_FALSE(presenceClient.connected);
     EXPECT_FALSE(remotePlayers.slots[5].active);
-    for (uint64_t now = 1200; now < 3000; now += 300) presencePump(now);
+    for (uint64_t now = 1200; now < 3000; now += 300) pump(now);
     EXPECT_TRUE(sent().empty()) << "no Hello after the server said goodbye";
 }
 
@@ -260,7 +258,7 @@ TEST_F(PresenceClientTest, AddressesSplitAtTheLastColon) {
     // and a Hello towards it goes nowhere.
     bool opened = presenceConnect("127.0.0.1:", 0);
     EXPECT_EQ(opened, presenceClient.socket != NoSocket);
-    presencePump(1000);
+    pump(1000);
     presenceDisconnect();
 
     // Several ':': everything before the last one is the host, which no IPv4 lookup accepts.
@@ -288,7 +286,7 @@ TEST_F(PresenceClientTest, NothingOpensWithoutTheSocketLayer) {
     networkStarted = false;
     EXPECT_FALSE(connect(0));
     EXPECT_EQ(presenceClient.socket, NoSocket);
-    presencePump(1000);
+    pump(1000);
     EXPECT_TRUE(sent().empty());
     networkStarted = true;
 }
@@ -301,13 +299,13 @@ TEST_F(PresenceClientTest, DatagramLongerThan512BytesIsNotProcessed) {
     welcome[0] = 'W';
     welcome[1] = 9;
     send(welcome);
-    presencePump(1100);
+    pump(1100);
     EXPECT_NE(presenceClient.socket, NoSocket) << "a cut-short ServerBye must not end the session";
     EXPECT_EQ(presenceClient.ownId, 6);
     Bytes longest = rosterBytes(std::vector<RosterRecord>(28, RosterRecord{1, {1, 0, 1, 0, 0}}));
     ASSERT_EQ(longest.size(), 506u);
     send(longest);
-    presencePump(1200);
+    pump(1200);
     EXPECT_TRUE(remotePlayers.slots[1].active) << "a datagram within 512 bytes is read";
 }
 
@@ -322,8 +320,8 @@ TEST_F(PresenceClientTest, AtMost256DatagramsAreReadPerPump) {
 #endif
     for (int i = 0; i < PresenceReceivesPerPump; ++i) send({'W', 4});
     for (int i = 0; i < 10; ++i) send({'W', 9});
-    presencePump(1100);
+    pump(1100);
     EXPECT_EQ(presenceClient.ownId, 4) << "the 257th datagram waits for the next pump";
-    presencePump(1200);
+    pump(1200);
     EXPECT_EQ(presenceClient.ownId, 9);
 }

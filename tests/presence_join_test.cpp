@@ -8,10 +8,13 @@
 
 #include <string>
 
-#include "net/host_lookup.h"
-#include "net/presence_client.h"
-#include "net/presence_join.h"
-#include "net/socket_layer.h"
+#include "app/host_lookup.h"
+#include "app/presence_join.h"
+#include "app/presence_pump.h"
+#include "presence/presence_client.h"
+#include "protocol/address.h"
+#include "sockets/socket_layer.h"
+#include "sockets/udp_socket.h"
 
 namespace {
 

@@ -8,7 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "net/presence_protocol.h"
+#include "protocol/address.h"
+#include "protocol/messages.h"
+#include "protocol/roster_merge.h"
 
 namespace {
 

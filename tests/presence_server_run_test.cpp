@@ -15,8 +15,10 @@
 #include <string>
 #include <thread>
 
-#include "net/presence_client.h"
-#include "net/socket_layer.h"
+#include "base/clock.h"
+#include "presence/presence_client.h"
+#include "sockets/socket_layer.h"
+#include "sockets/udp_socket.h"
 
 namespace {
 
@@ -81,11 +83,6 @@ int waitForExit(pid_t pid, int tenths) {
     return -1;
 }
 
-uint64_t nowMs() {
-    using namespace std::chrono;
-    return uint64_t(duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
-}
-
 struct Player {
     PresenceClient client;
     RemotePlayerTable table = {};
@@ -104,14 +101,14 @@ TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnSigterm) {
     Player a, b;
     a.pose = {1.0f, 0.0f, 2.0f, 0.5f, 0};
     b.pose = {-3.0f, 0.4f, -1.0f, 1.5f, 1};
-    ASSERT_TRUE(connectPresenceClient(a.client, a.table, address.c_str(), nowMs()));
-    ASSERT_TRUE(connectPresenceClient(b.client, b.table, address.c_str(), nowMs()));
+    ASSERT_TRUE(connectPresenceClient(a.client, a.table, address.c_str(), monotonicMs()));
+    ASSERT_TRUE(connectPresenceClient(b.client, b.table, address.c_str(), monotonicMs()));
 
     // Frames of 10 ms for at most 5 s, until each sees the other.
     bool seen = false;
     for (int frame = 0; frame < 500 && !seen; ++frame) {
-        pumpPresenceClient(a.client, a.table, a.pose, nowMs());
-        pumpPresenceClient(b.client, b.table, b.pose, nowMs());
+        pumpPresenceClient(a.client, a.table, a.pose, monotonicMs());
+        pumpPresenceClient(b.client, b.table, b.pose, monotonicMs());
         seen = a.client.connected && b.client.connected && a.table.slots[b.client.ownId].active &&
                b.table.slots[a.client.ownId].active;
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
@@ -129,7 +126,7 @@ TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnSigterm) {
     int bId = b.client.ownId;
     disconnectPresenceClient(b.client, b.table);
     for (int frame = 0; frame < 100 && a.table.slots[bId].active; ++frame) {
-        pumpPresenceClient(a.client, a.table, a.pose, nowMs());
+        pumpPresenceClient(a.client, a.table, a.pose, monotonicMs());
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     EXPECT_FALSE(a.table.slots[bId].active);
@@ -137,7 +134,7 @@ TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnSigterm) {
     ASSERT_EQ(kill(server.pid, SIGTERM), 0);
     EXPECT_EQ(waitForExit(server.pid, 50), 0);
     // The ServerBye is waiting in a's socket: the next pump answers it and closes.
-    pumpPresenceClient(a.client, a.table, a.pose, nowMs());
+    pumpPresenceClient(a.client, a.table, a.pose, monotonicMs());
     EXPECT_EQ(a.client.socket, NoSocket);
     EXPECT_FALSE(a.client.connected);
 
@@ -178,12 +175,12 @@ TEST(PresenceServerProgram, BotsJoinAndWalkWhereAClientSeesThem) {
 
     Player watcher;
     watcher.pose = {0, 0, 0, 0, 0};
-    ASSERT_TRUE(connectPresenceClient(watcher.client, watcher.table, address.c_str(), nowMs()));
+    ASSERT_TRUE(connectPresenceClient(watcher.client, watcher.table, address.c_str(), monotonicMs()));
     float firstX[RemotePlayerSlots] = {};
     bool moved[RemotePlayerSlots] = {};
     int most = 0;
     for (int frame = 0; frame < 250; ++frame) {  // 2.5 s at 10 ms
-        pumpPresenceClient(watcher.client, watcher.table, watcher.pose, nowMs());
+        pumpPresenceClient(watcher.client, watcher.table, watcher.pose, monotonicMs());
         int active = 0;
         for (int id = 0; id < RemotePlayerSlots; ++id) {
             const RemotePlayer& slot = watcher.table.slots[id];

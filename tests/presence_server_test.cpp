@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "net/presence_session.h"
+#include "protocol/presence_session.h"
 #include "server/presence_server.h"
 
 namespace {

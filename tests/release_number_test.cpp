@@ -3,7 +3,7 @@
 
 #include <climits>
 
-#include "net/release_number.h"
+#include "protocol/release_number.h"
 
 TEST(ReleaseNumber, ReadLikeAtoi) {
     struct Case {

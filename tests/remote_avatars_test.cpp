@@ -20,7 +20,7 @@ RemotePlayer activeAt(float x, float z, bool crouching) {
     RemotePlayer slot = {};
     slot.active = true;
     slot.target = {x, 0.0f, z, 0.0f, uint8_t(crouching ? 1 : 0)};
-    slot.smoothHeight = StandingAvatarHeight;
+    slot.smoothHeight = StandingBodyHeight;
     return slot;
 }
 
@@ -52,10 +52,10 @@ TEST(RemoteAvatars, CrouchingShrinksTowardsTheCrouchHeight) {
         mesh->count = 0;
         smoothAndAppendAvatars(table, 1.0f / 60.0f, *mesh);
     }
-    EXPECT_NEAR(table.slots[2].smoothHeight, CrouchingAvatarHeight, 1e-4f);
+    EXPECT_NEAR(table.slots[2].smoothHeight, CrouchingBodyHeight, 1e-4f);
     float highest = 0.0f;
     for (uint32_t i = 0; i < mesh->count; ++i) highest = std::max(highest, mesh->vertices[i].position[1]);
-    EXPECT_NEAR(highest, CrouchingAvatarHeight, 1e-3f);
+    EXPECT_NEAR(highest, CrouchingBodyHeight, 1e-3f);
 }
 
 TEST(RemoteAvatars, InactiveSlotsAreNeitherMovedNorDrawn) {

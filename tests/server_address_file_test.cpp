@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "base/files.h"
-#include "net/server_address.h"
+#include "app/server_address.h"
+#include "files/files.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "net/address_cleaning.h"
+#include "protocol/address.h"
 
 TEST(ServerAddress, CleaningKeepsOnlyPrintableAsciiWithoutSpaces) {
     struct Case {

@@ -1,7 +1,7 @@
 // The update check asks nobody about a reserved name that can never resolve.
 #include <gtest/gtest.h>
 
-#include "net/update_check.h"
+#include "update/update_check.h"
 
 TEST(UpdateCheck, ReservedNamesAreNeverLookedUp) {
     struct Case {

@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "net/update_check.h"
+#include "update/update_check.h"
 
 int main(int argc, char** argv) {
     if (argc != 6) {

@@ -4,12 +4,11 @@
 
 #include <algorithm>
 
+#include "base/clamp.h"
+
 namespace {
 
 constexpr float GapAfterHeadings = 22.0f;
-constexpr float HeadingAdvance = 0.92f;
-
-float clampTo(float value, float low, float high) { return std::min(std::max(value, low), high); }
 
 void keepFired(MenuAction& action, bool fired, MenuAction which) {
     if (fired) action = which;
@@ -25,7 +24,7 @@ MenuSizes menuSizes(float width, float height) {
     sizes.buttonTextSize = clampTo(3.6f * u, 21.0f, 28.0f);
     sizes.leftMargin = std::max(22.0f, 0.05f * width);
     sizes.bottomLine = height - 9.0f * u;
-    sizes.buttonPitch = sizes.buttonTextSize + 17.0f;
+    sizes.buttonPitch = sizes.buttonTextSize + ButtonPadding + ButtonGap;
     return sizes;
 }
 

@@ -7,11 +7,8 @@ namespace {
 
 constexpr float ButtonTextInset = 12.0f;
 constexpr float ButtonTextDrop = 7.0f;
-constexpr float ButtonPadding = 14.0f;
-constexpr float ButtonGap = 3.0f;
 constexpr float ButtonMaxWidth = 380.0f;
 constexpr float ButtonWidthShare = 0.84f;
-constexpr float HeadingAdvance = 0.92f;
 constexpr float HeadingShadowDrop = 3.0f;
 
 }  // namespace

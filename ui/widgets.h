@@ -10,6 +10,11 @@ constexpr UiColour TextDark = {0.078f, 0.078f, 0.078f, 1.0f};
 constexpr UiColour ButtonHoverFill = {0.953f, 0.604f, 0.118f, 1.0f};
 constexpr UiColour HeadingShadow = {0.0f, 0.0f, 0.0f, 0.6f};
 
+// The column's spacing, in layout pixels; the screens' layout adds these up by name.
+constexpr float ButtonPadding = 14.0f;   // a button's box is its text size and this much taller
+constexpr float ButtonGap = 3.0f;        // left below each button
+constexpr float HeadingAdvance = 0.92f;  // a heading moves the cursor down by this share of its size
+
 // The pointer as this frame's event drain left it, in the layout's pixels.
 struct UiPointer {
     float x, y;
@@ -35,10 +40,10 @@ bool boxContains(const UiBox& box, float x, float y);
 // The box the next button of this text size would take.
 UiBox nextButtonBox(const UiLayout& layout, float textSize);
 
-// Draws a heading with its drop shadow and moves the cursor down by 0.92 of its size.
+// Draws a heading with its drop shadow and moves the cursor down by HeadingAdvance of its size.
 void uiHeading(UiLayout& layout, const char* text, float size);
 
-// Draws a button (filled when hovered) and moves the cursor down past it and a 3-pixel gap. True when
+// Draws a button (filled when hovered) and moves the cursor down past it and ButtonGap. True when
 // it is hovered and the left button was pressed this frame: buttons fire on the press.
 bool uiButton(UiLayout& layout, const char* text, float textSize);
 

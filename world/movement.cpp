@@ -4,13 +4,8 @@
 
 #include <cmath>
 
+#include "base/clamp.h"
 #include "world/room_geometry.h"
-
-namespace {
-
-float clampTo(float value, float low, float high) { return value < low ? low : value > high ? high : value; }
-
-}  // namespace
 
 void stepLocalPlayer(LocalPlayer& p, const MovementInput& input, float dt) {
     const bool playing = input.playing;

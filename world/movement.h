@@ -4,6 +4,7 @@
 #pragma once
 #include <cstdint>
 
+#include "world/body.h"
 #include "world/player.h"
 
 constexpr float LookSensitivity = 0.0022f;  // radians per unit of relative mouse motion
@@ -19,10 +20,6 @@ constexpr float JumpSpeedGuard = 2.0f;  // no jump while rising this fast or fas
 constexpr float CoyoteWindow = 0.1f;
 constexpr float JumpRequestWindow = 0.12f;
 constexpr float GroundedTolerance = 0.01f;
-constexpr float StandingBodyHeight = 1.8f;
-constexpr float CrouchingBodyHeight = 1.1f;
-constexpr float StandingEyeHeight = 1.65f;
-constexpr float CrouchingEyeHeight = 1.0f;
 constexpr float EyeEasingRate = 12.0f;
 
 // The keys held this frame and the mouse motion summed since the last step. playing is false while

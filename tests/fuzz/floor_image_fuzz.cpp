@@ -2,7 +2,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "render/floor_image.h"
+#include "floor_image/floor_image.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     RgbaImage level;

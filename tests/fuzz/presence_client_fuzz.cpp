@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "net/presence_session.h"
+#include "protocol/presence_session.h"
 #include "world/room_geometry.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

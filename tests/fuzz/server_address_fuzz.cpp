@@ -5,8 +5,8 @@
 #include <cstring>
 #include <string>
 
-#include "net/address_cleaning.h"
-#include "net/presence_protocol.h"
+#include "protocol/address.h"
+#include "protocol/messages.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string address = cleanServerAddress(data, size);
