@@ -141,8 +141,8 @@ void runClientFrame() {
     if (loop.window && (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_MINIMIZED)) {
         SDL_Delay(16);
     } else {
-        renderFrame(viewProjection);
-        if (lastFrameDraws.presented && !loop.firstFrameLogged) logFirstFrame();
+        FrameDraws drawn = renderFrame(viewProjection);
+        if (drawn.presented && !loop.firstFrameLogged) logFirstFrame();
     }
     wgpuInstanceProcessEvents(gpu.instance);
 }

@@ -6,15 +6,14 @@
 #include "ui/ui_mesh.h"
 #include "world/scene_mesh.h"
 
-FrameDraws lastFrameDraws;
-
 namespace {
 
 constexpr uint32_t FloorVertexCount = 6;
 
-void draw(WGPURenderPassEncoder pass, FrameDraws::Pipeline pipeline, uint32_t firstVertex, uint32_t vertexCount) {
+void draw(WGPURenderPassEncoder pass, FrameDraws& drawn, FrameDraws::Pipeline pipeline, uint32_t firstVertex,
+          uint32_t vertexCount) {
     wgpuRenderPassEncoderDraw(pass, vertexCount, 1, firstVertex, 0);
-    lastFrameDraws.draws[lastFrameDraws.drawCount++] = {pipeline, firstVertex, vertexCount};
+    drawn.draws[drawn.drawCount++] = {pipeline, firstVertex, vertexCount};
 }
 
 void uploadFrame(const float viewProjection[16]) {
@@ -29,7 +28,7 @@ void uploadFrame(const float viewProjection[16]) {
     }
 }
 
-void encodeFrame(WGPUTextureView target) {
+void encodeFrame(WGPUTextureView target, FrameDraws& drawn) {
     WGPUCommandEncoder encoder = wgpuDeviceCreateCommandEncoder(gpu.device, nullptr);
 
     WGPURenderPassColorAttachment colour = {};
@@ -63,17 +62,17 @@ void encodeFrame(WGPUTextureView target) {
 
     wgpuRenderPassEncoderSetPipeline(pass, gpu.floorPipeline);
     wgpuRenderPassEncoderSetBindGroup(pass, 0, gpu.floorBindGroup, 0, nullptr);
-    draw(pass, FrameDraws::Floor, 0, FloorVertexCount);
+    draw(pass, drawn, FrameDraws::Floor, 0, FloorVertexCount);
 
     wgpuRenderPassEncoderSetPipeline(pass, gpu.flatPipeline);
     wgpuRenderPassEncoderSetBindGroup(pass, 0, gpu.flatBindGroup, 0, nullptr);
-    draw(pass, FrameDraws::Flat, FloorVertexCount, sceneCount - FloorVertexCount);
+    draw(pass, drawn, FrameDraws::Flat, FloorVertexCount, sceneCount - FloorVertexCount);
 
     if (uiMesh.count > 0) {
         wgpuRenderPassEncoderSetPipeline(pass, gpu.uiPipeline);
         wgpuRenderPassEncoderSetBindGroup(pass, 0, gpu.uiBindGroup, 0, nullptr);
         wgpuRenderPassEncoderSetVertexBuffer(pass, 0, gpu.uiVertexBuffer, 0, uint64_t(uiMesh.count) * sizeof(UiVertex));
-        draw(pass, FrameDraws::Ui, 0, uiMesh.count);
+        draw(pass, drawn, FrameDraws::Ui, 0, uiMesh.count);
     }
 
     wgpuRenderPassEncoderEnd(pass);
@@ -86,17 +85,16 @@ void encodeFrame(WGPUTextureView target) {
 
 }  // namespace
 
-void renderFrame(const float viewProjection[16]) {
-    lastFrameDraws.drawCount = 0;
-    lastFrameDraws.presented = false;
+FrameDraws renderFrame(const float viewProjection[16]) {
+    FrameDraws drawn = {};
 
     if (!gpu.surface) {
         // Headless: the same upload and pass, into the offscreen target.
         uploadFrame(viewProjection);
         WGPUTextureView target = wgpuTextureCreateView(headlessTarget(), nullptr);
-        encodeFrame(target);
+        encodeFrame(target, drawn);
         wgpuTextureViewRelease(target);
-        return;
+        return drawn;
     }
 
     WGPUSurfaceTexture surfaceTexture = {};
@@ -105,14 +103,15 @@ void renderFrame(const float viewProjection[16]) {
         surfaceTexture.status != WGPUSurfaceGetCurrentTextureStatus_SuccessSuboptimal) {
         if (surfaceTexture.texture) wgpuTextureRelease(surfaceTexture.texture);
         configureSurface(gpu.surfaceWidth, gpu.surfaceHeight);
-        return;
+        return drawn;
     }
 
     uploadFrame(viewProjection);
     WGPUTextureView target = wgpuTextureCreateView(surfaceTexture.texture, nullptr);
-    encodeFrame(target);
+    encodeFrame(target, drawn);
     wgpuSurfacePresent(gpu.surface);
-    lastFrameDraws.presented = true;
+    drawn.presented = true;
     wgpuTextureViewRelease(target);
     wgpuTextureRelease(surfaceTexture.texture);
+    return drawn;
 }

@@ -3,7 +3,7 @@
 #pragma once
 #include <cstdint>
 
-// What the last frame drew, for tests and measurements: at most three draws.
+// What a frame drew, for the frame loop's first-frame line and for tests: at most three draws.
 struct FrameDraws {
     enum Pipeline { Floor, Flat, Ui };
     struct Draw {
@@ -16,8 +16,7 @@ struct FrameDraws {
     bool presented;
 };
 
-extern FrameDraws lastFrameDraws;
-
-// Draws sceneMesh and uiMesh with the view-projection matrix (16 floats, column-major). A surface
-// texture that cannot be acquired skips the frame and reconfigures the surface at its stored size.
-void renderFrame(const float viewProjection[16]);
+// Draws sceneMesh and uiMesh with the view-projection matrix (16 floats, column-major) and returns
+// what it drew. A surface texture that cannot be acquired skips the frame (nothing drawn, nothing
+// presented) and reconfigures the surface at its stored size.
+FrameDraws renderFrame(const float viewProjection[16]);

@@ -62,11 +62,11 @@ void buildFrame(int avatars, uint32_t uiQuads) {
     for (uint32_t i = 0; i < uiQuads; ++i) pushUiRect(uiMesh, float(i % 300), float(i / 300), float(i % 300) + 5, 20, white, white);
 }
 
-void renderTitleView() {
+FrameDraws renderTitleView() {
     float matrix[16];
     const float eye[3] = {0, 2.2f, 4.5f};
     computeViewProjection(eye, 0, -0.12f, matrix);
-    renderFrame(matrix);
+    return renderFrame(matrix);
 }
 
 }  // namespace
@@ -164,14 +164,14 @@ TEST(NullBackend, RoomOnlyFrameDrawsFloorThenTheRest) {
     ASSERT_TRUE(NullDevice::started);
     ErrorWatch errors;
     buildFrame(0, 0);
-    renderTitleView();
-    ASSERT_EQ(lastFrameDraws.drawCount, 2);
-    EXPECT_EQ(lastFrameDraws.draws[0].pipeline, FrameDraws::Floor);
-    EXPECT_EQ(lastFrameDraws.draws[0].firstVertex, 0u);
-    EXPECT_EQ(lastFrameDraws.draws[0].vertexCount, 6u);
-    EXPECT_EQ(lastFrameDraws.draws[1].pipeline, FrameDraws::Flat);
-    EXPECT_EQ(lastFrameDraws.draws[1].firstVertex, 6u);
-    EXPECT_EQ(lastFrameDraws.draws[1].vertexCount, 30u);
+    FrameDraws drawn = renderTitleView();
+    ASSERT_EQ(drawn.drawCount, 2);
+    EXPECT_EQ(drawn.draws[0].pipeline, FrameDraws::Floor);
+    EXPECT_EQ(drawn.draws[0].firstVertex, 0u);
+    EXPECT_EQ(drawn.draws[0].vertexCount, 6u);
+    EXPECT_EQ(drawn.draws[1].pipeline, FrameDraws::Flat);
+    EXPECT_EQ(drawn.draws[1].firstVertex, 6u);
+    EXPECT_EQ(drawn.draws[1].vertexCount, 30u);
     EXPECT_EQ(errors.newErrors(), 0);
 }
 
@@ -180,11 +180,11 @@ TEST(NullBackend, SixteenAvatarsAndAFullInterfaceDrawThreeTimes) {
     ErrorWatch errors;
     buildFrame(16, 2000);
     ASSERT_EQ(uiMesh.count, 7998u);
-    renderTitleView();
-    ASSERT_EQ(lastFrameDraws.drawCount, 3);
-    EXPECT_EQ(lastFrameDraws.draws[1].vertexCount, 30u + 16u * 1248u);
-    EXPECT_EQ(lastFrameDraws.draws[2].pipeline, FrameDraws::Ui);
-    EXPECT_EQ(lastFrameDraws.draws[2].vertexCount, 7998u);
+    FrameDraws drawn = renderTitleView();
+    ASSERT_EQ(drawn.drawCount, 3);
+    EXPECT_EQ(drawn.draws[1].vertexCount, 30u + 16u * 1248u);
+    EXPECT_EQ(drawn.draws[2].pipeline, FrameDraws::Ui);
+    EXPECT_EQ(drawn.draws[2].vertexCount, 7998u);
     EXPECT_EQ(errors.newErrors(), 0);
 }
 
