@@ -1,42 +1,63 @@
 #!/usr/bin/env bash
-# Fails when a folder includes from a folder above it, or when pure code includes a device API.
-# Layers, bottom to top: base, world, ui, net; render; app. tools/ and server/ sit on the pure ones.
+# Holds every folder to its row of libraries.txt: it includes only from the folders its row lists
+# (all of them below it), it uses every folder it lists, a pure folder includes no device API, no
+# source folder is missing from the table, and the README's table of libraries is the table's own.
 # Usage: include_layers.sh <source root>
 set -uo pipefail
 root=$1
+source "$(dirname "${BASH_SOURCE[0]}")/library_table.sh"
+read_library_table "$root"
 failed=0
+problem() { echo "FAILED: $1"; failed=1; }
 
-declare -A allowed=(
-  [base]="base"
-  [world]="world"
-  [ui]="ui"
-  [net]="net world base"
-  [render]="render world ui base"
-  [app]="app render net ui world base"
-  [tools]="tools net world base"
-  [server]="server net world base"
-)
-# Folders whose code must stay free of SDL, WebGPU and sockets.
-pure_folders="world ui"
+# Headers that reach a window system, a GPU, sockets or HTTP. (windows.h alone is the console's
+# stop handler; Windows sockets come only through winsock2.h.)
+device_headers='#include [<"](SDL3/|render/webgpu|webgpu/|winsock2|ws2tcpip|winhttp|sys/socket|netinet/|arpa/|netdb|curl/|X11/|EGL/)'
 
-for folder in "${!allowed[@]}"; do
-  [ -d "$root/$folder" ] || continue
-  while IFS=: read -r file _ include; do
-    target=$(echo "$include" | sed -n 's/.*#include "\([a-z_]*\)\/.*/\1/p')
-    [ -z "$target" ] && continue
-    if ! echo " ${allowed[$folder]} " | grep -q " $target "; then
-      echo "FAILED: ${file#$root/} includes from $target/: $include"
-      failed=1
+declare -A below=()
+for folder in "${table_folders[@]}"; do
+  [ -d "$root/$folder" ] || { problem "libraries.txt lists $folder/, which does not exist"; continue; }
+  for used in ${table_uses[$folder]}; do
+    [ -n "${below[$used]:-}" ] || problem "$folder/ may use $used/, which is not listed below it"
+  done
+  below[$folder]=1
+
+  declare -A included=()
+  while IFS=: read -r file line include; do
+    target=$(sed -n 's/.*#include "\([a-z_]*\)\/.*/\1/p' <<<"$include")
+    [ -z "$target" ] || [ "$target" = "$folder" ] && continue
+    included[$target]=1
+    if ! grep -qw -- "$target" <<<"${table_uses[$folder]}"; then
+      problem "${file#$root/}:$line includes from $target/, which $folder/ may not use: $include"
     fi
   done < <(grep -Hn '#include "' "$root/$folder"/*.h "$root/$folder"/*.cpp 2>/dev/null)
+  for used in ${table_uses[$folder]}; do
+    [ -n "${included[$used]:-}" ] || problem "$folder/ is listed as using $used/ but includes nothing from it"
+  done
+  unset included
+
+  if [ "${table_kind[$folder]}" = pure ]; then
+    while IFS= read -r line; do
+      problem "pure code uses a device API: ${line#$root/}"
+    done < <(grep -Hn -E "$device_headers" "$root/$folder"/*.h "$root/$folder"/*.cpp 2>/dev/null)
+  fi
 done
 
-for folder in $pure_folders; do
-  while IFS= read -r line; do
-    echo "FAILED: pure code uses a device API: ${line#$root/}"
-    failed=1
-  done < <(grep -Hn -E '#include [<"](SDL3/|render/webgpu|winsock|sys/socket|windows\.h|curl/)' "$root/$folder"/*.h "$root/$folder"/*.cpp 2>/dev/null)
+# Every folder of sources is in the table, so none escapes these checks.
+for dir in "$root"/*/; do
+  name=$(basename "$dir")
+  case $name in tests|bench|scripts|docs|build*) continue ;; esac
+  ls "$dir"*.cpp "$dir"*.h >/dev/null 2>&1 || continue
+  [ -n "${table_kind[$name]:-}" ] || problem "$name/ holds sources but is not in libraries.txt"
 done
 
-[ "$failed" = 0 ] && echo "ok: every folder includes only from the layers below it"
+# The README shows the table between its two markers, exactly as the table says it.
+expected=$(library_readme_table)
+shown=$(sed -n '/^<!-- libraries: begin -->$/,/^<!-- libraries: end -->$/p' "$root/README.md" | sed '1d;$d')
+if [ "$shown" != "$expected" ]; then
+  problem "README.md's table of libraries differs from libraries.txt; it should read:"
+  echo "$expected"
+fi
+
+[ "$failed" = 0 ] && echo "ok: ${#table_folders[@]} folders include only what libraries.txt lets them, and the README shows it"
 exit $failed
