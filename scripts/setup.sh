@@ -98,22 +98,31 @@ fetch_stb() {
   rm -rf "$work"
 }
 
-# Dawn's prebuilt library from npm, checked against its published integrity. Its sibling package,
-# which describes the library's structs and enums, is kept beside it for reference.
+# A Dawn library from npm and the package that describes its structs and enums, both checked against
+# their published integrity, unpacked into <dir>/lib and <dir>/describe (the Linux and the Windows
+# set-up share this). Leaves the work folder to the caller, which removes it.
+# fetch_dawn_packages <work> <dir> <library package> <library file> <version> <library integrity> <describing integrity>
+fetch_dawn_packages() {
+  local work=$1 dir=$2 package=$3 file=$4 version=$5
+  (cd "$work" && npm pack --silent "$package@$version" "bun-webgpu@$version" >/dev/null)
+  check_integrity "$work/$package-$version.tgz" "$6"
+  check_integrity "$work/bun-webgpu-$version.tgz" "$7"
+  mkdir -p "$dir/lib" "$dir/describe"
+  tar xzf "$work/$package-$version.tgz" -C "$work"
+  cp "$work/package/$file" "$dir/lib/"
+  rm -rf "$work/package"
+  tar xzf "$work/bun-webgpu-$version.tgz" -C "$work"
+  cp "$work/package/index.js" "$dir/describe/"
+}
+
+# Dawn's prebuilt library for Linux, with its describing package kept beside it for reference.
 fetch_dawn() {
   local dir="$VZ_CACHE/dawn-$DAWN_NPM_VERSION"
   [ -f "$dir/.complete" ] && return 0
   log "fetching Dawn $DAWN_NPM_VERSION from npm"
   local work; work=$(mktemp -d)
-  (cd "$work" && npm pack --silent "bun-webgpu-linux-x64@$DAWN_NPM_VERSION" "bun-webgpu@$DAWN_NPM_VERSION" >/dev/null)
-  check_integrity "$work/bun-webgpu-linux-x64-$DAWN_NPM_VERSION.tgz" "$DAWN_LIB_INTEGRITY"
-  check_integrity "$work/bun-webgpu-$DAWN_NPM_VERSION.tgz" "$DAWN_DESC_INTEGRITY"
-  mkdir -p "$dir/lib" "$dir/describe"
-  tar xzf "$work/bun-webgpu-linux-x64-$DAWN_NPM_VERSION.tgz" -C "$work"
-  cp "$work/package/libwebgpu_wrapper.so" "$dir/lib/"
-  rm -rf "$work/package"
-  tar xzf "$work/bun-webgpu-$DAWN_NPM_VERSION.tgz" -C "$work"
-  cp "$work/package/index.js" "$dir/describe/"
+  fetch_dawn_packages "$work" "$dir" bun-webgpu-linux-x64 libwebgpu_wrapper.so "$DAWN_NPM_VERSION" \
+    "$DAWN_LIB_INTEGRITY" "$DAWN_DESC_INTEGRITY"
   touch "$dir/.complete"
   rm -rf "$work"
 }

@@ -51,15 +51,8 @@ fetch_dawn_windows() {
   [ -f "$dir/.complete" ] && return 0
   log "fetching Dawn $DAWN_WIN_NPM_VERSION for Windows from npm"
   local work; work=$(mktemp -d)
-  (cd "$work" && npm pack --silent "bun-webgpu-win32-x64@$DAWN_WIN_NPM_VERSION" "bun-webgpu@$DAWN_WIN_NPM_VERSION" >/dev/null)
-  check_integrity "$work/bun-webgpu-win32-x64-$DAWN_WIN_NPM_VERSION.tgz" "$DAWN_WIN_LIB_INTEGRITY"
-  check_integrity "$work/bun-webgpu-$DAWN_WIN_NPM_VERSION.tgz" "$DAWN_WIN_DESC_INTEGRITY"
-  mkdir -p "$dir/lib" "$dir/describe"
-  tar xzf "$work/bun-webgpu-win32-x64-$DAWN_WIN_NPM_VERSION.tgz" -C "$work"
-  cp "$work/package/webgpu_wrapper.dll" "$dir/lib/"
-  rm -rf "$work/package"
-  tar xzf "$work/bun-webgpu-$DAWN_WIN_NPM_VERSION.tgz" -C "$work"
-  cp "$work/package/index.js" "$dir/describe/"
+  fetch_dawn_packages "$work" "$dir" bun-webgpu-win32-x64 webgpu_wrapper.dll "$DAWN_WIN_NPM_VERSION" \
+    "$DAWN_WIN_LIB_INTEGRITY" "$DAWN_WIN_DESC_INTEGRITY"
   (cd "$work" && gendef - "$dir/lib/webgpu_wrapper.dll" 2>/dev/null > webgpu_wrapper.def)
   grep -q '^wgpuCreateInstance' "$work/webgpu_wrapper.def" || { log "gendef found no wgpuCreateInstance export"; exit 1; }
   x86_64-w64-mingw32-dlltool --input-def "$work/webgpu_wrapper.def" --dllname webgpu_wrapper.dll \
