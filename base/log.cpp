@@ -22,10 +22,15 @@ namespace {
 // the process.
 std::FILE* originalStandardError;
 
-void writeLine(std::FILE* out, const char* format, va_list arguments) {
-    std::vfprintf(out, format, arguments);
+// Every line ends here, so none can stay in a buffer when the process dies.
+void endLine(std::FILE* out) {
     std::fputc('\n', out);
     std::fflush(out);
+}
+
+void writeLine(std::FILE* out, const char* format, va_list arguments) {
+    std::vfprintf(out, format, arguments);
+    endLine(out);
 }
 
 }  // namespace
@@ -56,4 +61,10 @@ void logFatal(const char* format, ...) {
     }
     writeLine(stderr, format, arguments);
     va_end(arguments);
+}
+
+void logLineBytes(std::FILE* out, const char* prefix, const char* text, size_t length) {
+    std::fputs(prefix, out);
+    if (length > 0) std::fwrite(text, 1, length, out);
+    endLine(out);
 }

@@ -2,6 +2,8 @@
 // points at the log file beside the executable. Fatal start-up failures also reach the terminal the
 // client was started from, because an error box cannot always be shown (no display, for one).
 #pragma once
+#include <cstddef>
+#include <cstdio>
 
 // Keeps a copy of the current standard error for fatal lines, then reopens standard error onto the
 // file at path, truncating it. False when the file could not be opened: standard error stays where
@@ -22,3 +24,8 @@ void logFatal(const char* format, ...)
     __attribute__((format(printf, 1, 2)))
 #endif
     ;
+
+// One line of prefix followed by exactly length bytes of text, for text that carries its length
+// instead of ending in a NUL (WebGPU's messages); flushed at once like logLine's. Written to out,
+// which is standard error (the log) but for a test that reads the line back.
+void logLineBytes(std::FILE* out, const char* prefix, const char* text, size_t length);

@@ -9,6 +9,7 @@
 #include "base/log.h"
 #include "base/startup_clock.h"
 #include "files/files.h"
+#include "render/descriptors.h"
 #include "render/gpu_context.h"
 
 FloorTextures floorTextures;
@@ -78,14 +79,13 @@ bool decodeFloorMap(const char* relativePath, DecodedFloorMap& out) {
 
 WGPUTextureView uploadFloorMap(const DecodedFloorMap& map, WGPUTextureFormat format) {
     const RgbaImage& top = map.levels.front();
-    WGPUTextureDescriptor descriptor = {};
-    descriptor.label = {nullptr, WGPU_STRLEN};
-    descriptor.usage = WGPUTextureUsage_TextureBinding | WGPUTextureUsage_CopyDst;
-    descriptor.dimension = WGPUTextureDimension_2D;
-    descriptor.size = {uint32_t(top.width), uint32_t(top.height), 1};
-    descriptor.format = format;
-    descriptor.mipLevelCount = uint32_t(map.levels.size());
-    descriptor.sampleCount = 1;
+    WGPUTextureDescriptor descriptor = textureDescriptor({
+        .usage = WGPUTextureUsage_TextureBinding | WGPUTextureUsage_CopyDst,
+        .width = uint32_t(top.width),
+        .height = uint32_t(top.height),
+        .format = format,
+        .mipLevelCount = uint32_t(map.levels.size()),
+    });
     WGPUTexture texture = wgpuDeviceCreateTexture(gpu.device, &descriptor);
 
     for (size_t mip = 0; mip < map.levels.size(); ++mip) {
@@ -133,19 +133,13 @@ bool loadFloorMaterial() {
     logLine("floor maps decoded beside start-up: base %u ms, normal %u ms, orm %u ms", decoding.maps[0].decodeMs,
             decoding.maps[1].decodeMs, decoding.maps[2].decodeMs);
 
-    WGPUSamplerDescriptor sampler = {};
-    sampler.label = {nullptr, WGPU_STRLEN};
-    sampler.addressModeU = WGPUAddressMode_Repeat;
-    sampler.addressModeV = WGPUAddressMode_Repeat;
-    sampler.addressModeW = WGPUAddressMode_Undefined;
-    sampler.magFilter = WGPUFilterMode_Linear;
-    sampler.minFilter = WGPUFilterMode_Linear;
-    // A CPU rasterizer reads one mip level per sample instead of blending two: a seventh of its frame.
-    sampler.mipmapFilter = gpu.softwareRasterizer ? WGPUMipmapFilterMode_Nearest : WGPUMipmapFilterMode_Linear;
-    sampler.lodMinClamp = 0.0f;
-    sampler.lodMaxClamp = 32.0f;
-    sampler.compare = WGPUCompareFunction_Undefined;
-    sampler.maxAnisotropy = gpu.softwareRasterizer ? SoftwareFloorAnisotropy : HardwareFloorAnisotropy;
+    WGPUSamplerDescriptor sampler = samplerDescriptor({
+        .addressMode = WGPUAddressMode_Repeat,
+        .filter = WGPUFilterMode_Linear,
+        // A CPU rasterizer reads one mip level per sample instead of blending two: a seventh of its frame.
+        .mipmapFilter = gpu.softwareRasterizer ? WGPUMipmapFilterMode_Nearest : WGPUMipmapFilterMode_Linear,
+        .maxAnisotropy = gpu.softwareRasterizer ? SoftwareFloorAnisotropy : HardwareFloorAnisotropy,
+    });
     floorTextures.floorSampler = wgpuDeviceCreateSampler(gpu.device, &sampler);
 
     WGPUBindGroupEntry entries[5] = {

@@ -1,4 +1,4 @@
-// Font loading: read the file, bake it, upload the atlas and make the bind groups that draw with it.
+// Font loading: read the file, bake it, upload the atlas and make the UI bind group that samples it.
 #include "render/font_texture.h"
 
 #include <SDL3/SDL.h>
@@ -7,6 +7,7 @@
 
 #include "base/log.h"
 #include "files/files.h"
+#include "render/descriptors.h"
 #include "render/gpu_context.h"
 #include "ui/font_atlas.h"
 
@@ -32,15 +33,13 @@ bool loadFontAtlas() {
         return false;
     }
 
-    WGPUTextureDescriptor textureDescriptor = {};
-    textureDescriptor.label = {nullptr, WGPU_STRLEN};
-    textureDescriptor.usage = WGPUTextureUsage_CopyDst | WGPUTextureUsage_TextureBinding;
-    textureDescriptor.dimension = WGPUTextureDimension_2D;
-    textureDescriptor.size = {FontAtlasSize, FontAtlasSize, 1};
-    textureDescriptor.format = WGPUTextureFormat_R8Unorm;
-    textureDescriptor.mipLevelCount = 1;
-    textureDescriptor.sampleCount = 1;
-    WGPUTexture texture = wgpuDeviceCreateTexture(gpu.device, &textureDescriptor);
+    WGPUTextureDescriptor atlasTextureDescriptor = textureDescriptor({
+        .usage = WGPUTextureUsage_CopyDst | WGPUTextureUsage_TextureBinding,
+        .width = FontAtlasSize,
+        .height = FontAtlasSize,
+        .format = WGPUTextureFormat_R8Unorm,
+    });
+    WGPUTexture texture = wgpuDeviceCreateTexture(gpu.device, &atlasTextureDescriptor);
 
     WGPUTexelCopyTextureInfo destination = {};
     destination.texture = texture;
@@ -54,19 +53,8 @@ bool loadFontAtlas() {
     wgpuQueueWriteTexture(gpu.queue, &destination, pixels.data(), pixels.size(), &layout, &extent);
     WGPUTextureView view = wgpuTextureCreateView(texture, nullptr);
 
-    WGPUSamplerDescriptor samplerDescriptor = {};
-    samplerDescriptor.label = {nullptr, WGPU_STRLEN};
-    samplerDescriptor.magFilter = WGPUFilterMode_Linear;
-    samplerDescriptor.minFilter = WGPUFilterMode_Linear;
-    samplerDescriptor.mipmapFilter = WGPUMipmapFilterMode_Undefined;
-    samplerDescriptor.lodMinClamp = 0.0f;
-    samplerDescriptor.lodMaxClamp = 32.0f;
-    samplerDescriptor.compare = WGPUCompareFunction_Undefined;
-    samplerDescriptor.maxAnisotropy = 1;
-    WGPUSampler sampler = wgpuDeviceCreateSampler(gpu.device, &samplerDescriptor);
-
-    WGPUBindGroupEntry flatEntries[1] = {bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes)};
-    gpu.flatBindGroup = createBindGroup(gpu.flatPipeline, flatEntries, 1);
+    WGPUSamplerDescriptor atlasSamplerDescriptor = samplerDescriptor({.filter = WGPUFilterMode_Linear});
+    WGPUSampler sampler = wgpuDeviceCreateSampler(gpu.device, &atlasSamplerDescriptor);
 
     WGPUBindGroupEntry uiEntries[3] = {bufferBinding(0, gpu.screenUniformBuffer, ScreenUniformBytes),
                                        textureBinding(1, view), samplerBinding(2, sampler)};

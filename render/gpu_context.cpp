@@ -12,6 +12,7 @@
 
 #include "base/log.h"
 #include "base/startup_clock.h"
+#include "render/descriptors.h"
 #include "render/pipelines.h"
 #include "render/window_surface.h"
 #include "ui/ui_mesh.h"
@@ -30,9 +31,9 @@ WGPUTexture offscreenTexture;
 bool oversizeLogged;
 
 // The bytes of a string view: up to its NUL when its length is WGPU_STRLEN; none when it has no data.
-int viewLength(WGPUStringView view) {
+size_t viewLength(WGPUStringView view) {
     if (!view.data) return 0;
-    return int(view.length == WGPU_STRLEN ? std::strlen(view.data) : view.length);
+    return view.length == WGPU_STRLEN ? std::strlen(view.data) : view.length;
 }
 
 void waitForHandle(const void* const* handle) {
@@ -86,8 +87,8 @@ void describeAdapter(WGPUAdapter adapter) {
     WGPUAdapterInfo info = {};
     wgpuAdapterGetInfo(adapter, &info);
     gpu.softwareRasterizer = isSoftwareAdapter(info.adapterType, info.device, info.description);
-    logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s)", viewLength(info.description),
-            text(info.description), viewLength(info.device), text(info.device), backendName(info.backendType),
+    logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s)", int(viewLength(info.description)),
+            text(info.description), int(viewLength(info.device)), text(info.device), backendName(info.backendType),
             int(info.adapterType),
             gpu.softwareRasterizer ? "software rasterizer: the floor sampled from one mip level without anisotropic "
                                      "filtering, the cheaper shading"
@@ -158,7 +159,7 @@ WGPUBuffer createBuffer(uint64_t size, WGPUBufferUsage usage) {
     return wgpuDeviceCreateBuffer(gpu.device, &descriptor);
 }
 
-bool createPipelinesAndBuffers() {
+bool createPipelinesBuffersAndFlatBindGroup() {
     gpu.flatPipeline = createScenePipeline("fs_flat");
     gpu.floorPipeline = createScenePipeline("fs_floor");
     gpu.uiPipeline = createUiPipeline();
@@ -172,18 +173,17 @@ bool createPipelinesAndBuffers() {
     gpu.uiVertexBuffer = createBuffer(uint64_t(UiVertexCapacity) * sizeof(UiVertex), WGPUBufferUsage_Vertex);
     gpu.sceneUniformBuffer = createBuffer(SceneUniformBytes, WGPUBufferUsage_Uniform);
     gpu.screenUniformBuffer = createBuffer(ScreenUniformBytes, WGPUBufferUsage_Uniform);
+
+    // The flat pipeline's bind group needs only the scene uniforms, so it is made with them; the UI's
+    // and the floor's wait for their textures.
+    WGPUBindGroupEntry flatEntries[1] = {bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes)};
+    gpu.flatBindGroup = createBindGroup(gpu.flatPipeline, flatEntries, 1);
     return true;
 }
 
 WGPUTexture createTarget(WGPUTextureFormat format, WGPUTextureUsage usage) {
-    WGPUTextureDescriptor descriptor = {};
-    descriptor.label = {nullptr, WGPU_STRLEN};
-    descriptor.usage = usage;
-    descriptor.dimension = WGPUTextureDimension_2D;
-    descriptor.size = {uint32_t(gpu.surfaceWidth), uint32_t(gpu.surfaceHeight), 1};
-    descriptor.format = format;
-    descriptor.mipLevelCount = 1;
-    descriptor.sampleCount = 1;
+    WGPUTextureDescriptor descriptor = textureDescriptor(
+        {.usage = usage, .width = uint32_t(gpu.surfaceWidth), .height = uint32_t(gpu.surfaceHeight), .format = format});
     return wgpuDeviceCreateTexture(gpu.device, &descriptor);
 }
 
@@ -201,8 +201,7 @@ WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t c
 }
 
 void writeGpuErrorLine(FILE* out, WGPUStringView message) {
-    std::fprintf(out, "wgpu: %.*s\n", viewLength(message), message.data ? message.data : "");
-    std::fflush(out);
+    logLineBytes(out, "wgpu: ", message.data, viewLength(message));
 }
 
 void onUncapturedError(const WGPUDevice*, WGPUErrorType, WGPUStringView message, void*, void*) {
@@ -248,7 +247,7 @@ bool startGpuDevice(SDL_Window* window) {
 }
 
 bool startGpu(SDL_Window* window) {
-    if (!startGpuDevice(window) || !createPipelinesAndBuffers()) return false;
+    if (!startGpuDevice(window) || !createPipelinesBuffersAndFlatBindGroup()) return false;
     markStartupStep("pipelines");
     return true;
 }
@@ -263,7 +262,7 @@ bool startGpuHeadless(int width, int height) {
     if (!requestDevice()) return false;
     gpu.surfaceFormat = WGPUTextureFormat_RGBA8Unorm;
     configureSurface(width, height);
-    return createPipelinesAndBuffers();
+    return createPipelinesBuffersAndFlatBindGroup();
 }
 
 int32_t clampSurfaceSide(int32_t side, uint32_t maxSide) {
@@ -277,11 +276,11 @@ bool isSoftwareAdapter(WGPUAdapterType type, WGPUStringView device, WGPUStringVi
     static const char* const softwareNames[] = {"llvmpipe", "softpipe", "lavapipe", "swiftshader",
                                                 "microsoft basic render driver"};
     for (WGPUStringView view : {device, description}) {
-        int length = viewLength(view);
+        size_t length = viewLength(view);
         for (const char* name : softwareNames) {
-            int nameLength = int(std::strlen(name));
-            for (int at = 0; at + nameLength <= length; ++at) {
-                int matched = 0;
+            size_t nameLength = std::strlen(name);
+            for (size_t at = 0; at + nameLength <= length; ++at) {
+                size_t matched = 0;
                 while (matched < nameLength &&
                        std::tolower(static_cast<unsigned char>(view.data[at + matched])) == name[matched]) {
                     ++matched;

@@ -41,7 +41,7 @@ constexpr uint64_t SceneUniformBytes = 80;
 constexpr uint64_t ScreenUniformBytes = 16;
 
 // Brings up WebGPU for the window: instance, surface, adapter, device, surface format, depth target,
-// the three pipelines and the four buffers. False at the first failure.
+// the three pipelines, the four buffers and the flat pipeline's bind group. False at the first failure.
 bool startGpu(SDL_Window* window);
 
 // The first half of startGpu: instance, surface, adapter, device, surface format and depth target,

@@ -14,6 +14,7 @@
 #include "app/app_state.h"
 #include "app/client.h"
 #include "render/camera.h"
+#include "render/descriptors.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
 #include "render/gpu_context.h"
@@ -131,6 +132,27 @@ TEST(NullBackend, SceneShaderValidatesForHardwareAndSoftwareAdapters) {
         EXPECT_EQ(errors.newErrors(), 0) << (software ? "software" : "hardware");
     }
     gpu.softwareRasterizer = true;
+}
+
+// A zero maxAnisotropy is invalid and a zero lodMaxClamp would sample only the largest mip level, so
+// the zeros a call site leaves must become the defaults, while the values it gives pass through.
+TEST(NullBackend, DescriptorsLeftZeroTakeDefaultsTheDeviceAccepts) {
+    ASSERT_TRUE(NullDevice::started);
+    WGPUSamplerDescriptor sampler = samplerDescriptor({});
+    EXPECT_EQ(sampler.maxAnisotropy, 1u);
+    EXPECT_EQ(sampler.lodMaxClamp, 32.0f);
+    EXPECT_EQ(samplerDescriptor({.maxAnisotropy = 16}).maxAnisotropy, 16u);
+    WGPUTextureDescriptor texture = textureDescriptor(
+        {.usage = WGPUTextureUsage_TextureBinding, .width = 4, .height = 2, .format = WGPUTextureFormat_RGBA8Unorm});
+    EXPECT_EQ(texture.mipLevelCount, 1u);
+    EXPECT_EQ(textureDescriptor({.mipLevelCount = 3}).mipLevelCount, 3u);
+
+    ErrorWatch errors;
+    wgpuSamplerRelease(wgpuDeviceCreateSampler(gpu.device, &sampler));
+    WGPUTexture made = wgpuDeviceCreateTexture(gpu.device, &texture);
+    wgpuTextureDestroy(made);
+    wgpuTextureRelease(made);
+    EXPECT_EQ(errors.newErrors(), 0);
 }
 
 TEST(AdapterKind, SoftwareRasterizersAreRecognisedByTypeOrName) {
