@@ -159,7 +159,8 @@ WGPUBuffer createBuffer(uint64_t size, WGPUBufferUsage usage) {
     return wgpuDeviceCreateBuffer(gpu.device, &descriptor);
 }
 
-bool createPipelinesBuffersAndFlatBindGroup() {
+// What every frame draws with: the three pipelines, the four buffers and the flat bind group.
+bool createFrameObjects() {
     gpu.flatPipeline = createScenePipeline("fs_flat");
     gpu.floorPipeline = createScenePipeline("fs_floor");
     gpu.uiPipeline = createUiPipeline();
@@ -247,7 +248,7 @@ bool startGpuDevice(SDL_Window* window) {
 }
 
 bool startGpu(SDL_Window* window) {
-    if (!startGpuDevice(window) || !createPipelinesBuffersAndFlatBindGroup()) return false;
+    if (!startGpuDevice(window) || !createFrameObjects()) return false;
     markStartupStep("pipelines");
     return true;
 }
@@ -262,7 +263,7 @@ bool startGpuHeadless(int width, int height) {
     if (!requestDevice()) return false;
     gpu.surfaceFormat = WGPUTextureFormat_RGBA8Unorm;
     configureSurface(width, height);
-    return createPipelinesBuffersAndFlatBindGroup();
+    return createFrameObjects();
 }
 
 int32_t clampSurfaceSide(int32_t side, uint32_t maxSide) {
