@@ -137,6 +137,10 @@ bool requestDevice() {
     descriptor.defaultQueue.label = {nullptr, WGPU_STRLEN};
     descriptor.uncapturedErrorCallbackInfo.callback = onUncapturedError;
 
+    // Emptied first: the wait below ends when the callback fills it, and a device of an earlier
+    // start would otherwise end it at once, leaving the new device to arrive mid-frame.
+    gpu.device = nullptr;
+    gpu.queue = nullptr;
     WGPURequestDeviceCallbackInfo callback = {};
     callback.mode = WGPUCallbackMode_AllowProcessEvents;
     callback.callback = onRequestDone<WGPURequestDeviceStatus, WGPUDevice>;
