@@ -22,6 +22,24 @@ int lowestFreeId(const PresenceServer& server) {
     return -1;
 }
 
+bool onTrial(const ServerPlayer& player) { return player.joined && player.states < ConfirmingStates; }
+
+// The id a join to a full server may take back: the player on trial with the fewest States, the
+// longest joined among them, so a flood of forged Hellos churns only its own ids and a client that
+// has answered its Welcome keeps its own; -1 when every player is confirmed.
+int idToTakeBack(const PresenceServer& server) {
+    int chosen = -1;
+    for (int id = 0; id < ServerPlayerCapacity; ++id) {
+        const ServerPlayer& player = server.players[id];
+        if (!onTrial(player)) continue;
+        const ServerPlayer* best = chosen >= 0 ? &server.players[chosen] : nullptr;
+        if (!best || player.states < best->states ||
+            (player.states == best->states && player.joinedMs < best->joinedMs))
+            chosen = id;
+    }
+    return chosen;
+}
+
 OutgoingDatagram& addDatagram(ServerOutput& out, const PeerAddress& to) {
     OutgoingDatagram& datagram = out.datagrams[out.datagramCount++];
     datagram.to = to;
@@ -45,6 +63,22 @@ void sendWelcome(ServerOutput& out, int id, const PeerAddress& to) {
     datagram.length = WelcomeLength;
 }
 
+// A new player at from: the lowest free id, or one taken back from a player on trial. -1 when full.
+int joinPlayer(PresenceServer& server, const PeerAddress& from, uint64_t nowMs, ServerOutput& out) {
+    int id = lowestFreeId(server);
+    if (id < 0) {
+        id = idToTakeBack(server);
+        if (id < 0) return -1;  // every player confirmed: no answer, the client keeps asking
+        addEvent(out, ServerEventKind::SentNoState, id, server.players[id].address);
+    }
+    server.players[id] = ServerPlayer{};
+    server.players[id].joined = true;
+    server.players[id].address = from;
+    server.players[id].joinedMs = nowMs;
+    addEvent(out, ServerEventKind::Joined, id, from);
+    return id;
+}
+
 }  // namespace
 
 void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_t* data, size_t length, uint64_t nowMs,
@@ -52,31 +86,29 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
     clearOutput(out);
     if (length == 0) return;
     int id = findPlayer(server, from);
-    if (decodeHello(data, length)) {
-        bool repeated = id >= 0;
-        if (!repeated) {
-            id = lowestFreeId(server);
-            if (id < 0) return;  // full: no answer, the client keeps asking
-            server.players[id] = ServerPlayer{};
-            server.players[id].joined = true;
-            server.players[id].address = from;
-            addEvent(out, ServerEventKind::Joined, id, from);
-        }
-        ServerPlayer& player = server.players[id];
-        player.lastHeardMs = nowMs;  // an unanswered repeat is still a sign of life
-        if (repeated && nowMs - player.lastWelcomeMs < RepeatedWelcomeIntervalMs) return;
-        player.lastWelcomeMs = nowMs;
-        sendWelcome(out, id, from);
-        return;
-    }
+    PlayerState pose;
+    bool hello = decodeHello(data, length);
+    bool state = !hello && decodeState(data, length, pose);
+    if (state && (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.z))) return;
+
+    bool joining = id < 0 && (hello || state);
+    if (joining) id = joinPlayer(server, from, nowMs, out);
     if (id < 0) return;
     ServerPlayer& player = server.players[id];
-    PlayerState pose;
-    if (decodeState(data, length, pose)) {
-        if (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.z)) return;
+
+    if (hello) {
+        player.lastHeardMs = nowMs;  // an unanswered repeat is still a sign of life
+        if (!joining && nowMs - player.lastWelcomeMs < RepeatedWelcomeIntervalMs) return;
+        player.lastWelcomeMs = nowMs;
+        sendWelcome(out, id, from);
+    } else if (state) {
+        if (joining) {
+            player.lastWelcomeMs = nowMs;
+            sendWelcome(out, id, from);
+        }
         player.pose = pose;
-        player.hasPose = true;
-        player.lastStateMs = nowMs;
+        if (player.states < ConfirmingStates) ++player.states;
+        player.stateSinceRoster = true;
         player.lastHeardMs = nowMs;
     } else if (decodeBye(data, length)) {
         player.joined = false;
@@ -88,9 +120,13 @@ void serverTick(PresenceServer& server, uint64_t nowMs, ServerOutput& out) {
     clearOutput(out);
     for (int id = 0; id < ServerPlayerCapacity; ++id) {
         ServerPlayer& player = server.players[id];
-        if (player.joined && nowMs - player.lastHeardMs > ClientSilenceLimitMs) {
+        if (!player.joined) continue;
+        if (nowMs - player.lastHeardMs > ClientSilenceLimitMs) {
             player.joined = false;
             addEvent(out, ServerEventKind::TimedOut, id, player.address);
+        } else if (onTrial(player) && nowMs - player.joinedMs > TrialLimitMs) {
+            player.joined = false;
+            addEvent(out, ServerEventKind::SentNoState, id, player.address);
         }
     }
     if (nowMs - server.lastRosterMs < RosterIntervalMs) return;
@@ -100,13 +136,14 @@ void serverTick(PresenceServer& server, uint64_t nowMs, ServerOutput& out) {
     roster.count = 0;
     for (int id = 0; id < ServerPlayerCapacity; ++id) {
         const ServerPlayer& player = server.players[id];
-        if (player.joined && player.hasPose) roster.records[roster.count++] = RosterRecord{uint8_t(id), player.pose};
+        if (player.joined && !onTrial(player)) roster.records[roster.count++] = RosterRecord{uint8_t(id), player.pose};
     }
     uint8_t bytes[ServerDatagramCapacity];
     size_t length = encodeRoster(roster, bytes, sizeof bytes);
     for (int id = 0; id < ServerPlayerCapacity; ++id) {
-        const ServerPlayer& player = server.players[id];
-        if (!player.joined || !player.hasPose || nowMs - player.lastStateMs > RosterAudienceWindowMs) continue;
+        ServerPlayer& player = server.players[id];
+        if (!player.joined || !player.stateSinceRoster) continue;
+        player.stateSinceRoster = false;
         OutgoingDatagram& datagram = addDatagram(out, player.address);
         std::memcpy(datagram.bytes, bytes, length);
         datagram.length = length;
@@ -128,6 +165,7 @@ const char* serverEventName(ServerEventKind kind) {
     case ServerEventKind::Joined: return "joined";
     case ServerEventKind::Left: return "left";
     case ServerEventKind::TimedOut: return "timed out";
+    case ServerEventKind::SentNoState: return "sent no State after its Welcome";
     }
     return "?";
 }

@@ -10,23 +10,26 @@
 
 constexpr int ServerPlayerCapacity = RemotePlayerSlots;
 constexpr uint64_t ClientSilenceLimitMs = 5000;  // a player unheard for longer is dropped
-// Rosters go only to players whose own State arrived this recently, so a forged Hello earns a
-// 2-byte Welcome and never a stream of rosters towards someone else's address.
-constexpr uint64_t RosterAudienceWindowMs = 1000;
 constexpr uint64_t RosterIntervalMs = 40;  // 25 rosters a second
 // A joined address's repeated Hello is answered at most this often, so Hellos forged in its name
 // reflect at most five Welcomes a second towards it; a client repeats Hello every 250 ms, so each of
 // its own retries is still answered.
 constexpr uint64_t RepeatedWelcomeIntervalMs = 200;
+// A real client answers its Welcome with a State at once and then about thirty a second; an address
+// with fewer than this many States holds its id only on trial. Forged Hellos never send a State, so
+// they cannot keep ids from real players.
+constexpr int ConfirmingStates = 2;
+constexpr uint64_t TrialLimitMs = 1000;  // an id still on trial this long after its join is freed
 constexpr size_t ServerDatagramCapacity = RosterHeaderLength + RosterRecordLength * ServerPlayerCapacity;
 
 struct ServerPlayer {
     bool joined;
     PeerAddress address;
+    uint64_t joinedMs;
     uint64_t lastHeardMs;    // last Hello or State
     uint64_t lastWelcomeMs;  // last Welcome sent
-    bool hasPose;            // a State arrived since joining; only then is the player listed
-    uint64_t lastStateMs;
+    int states;              // States since joining, counted up to ConfirmingStates
+    bool stateSinceRoster;   // earns the next roster: one roster per State at most
     PlayerState pose;
 };
 
@@ -42,7 +45,7 @@ struct OutgoingDatagram {
     uint8_t bytes[ServerDatagramCapacity];
 };
 
-enum class ServerEventKind { Joined, Left, TimedOut };
+enum class ServerEventKind { Joined, Left, TimedOut, SentNoState };
 
 struct ServerEvent {
     ServerEventKind kind;
@@ -59,14 +62,17 @@ struct ServerOutput {
     ServerEvent events[ServerPlayerCapacity];
 };
 
-// One datagram from an address: Hello joins (or repeats the Welcome of a joined address, at most
-// once per RepeatedWelcomeIntervalMs), State updates the sender's pose, Bye frees its id. Anything
-// else, from anyone, is ignored.
+// One datagram from an address. Hello joins (or repeats the Welcome of a joined address, at most
+// once per RepeatedWelcomeIntervalMs). State updates the sender's pose; from an address that holds
+// no id it joins too, with a Welcome, so a client whose id was taken back or whose server restarted
+// is back at once. A join to a full server takes back the id of the player on trial with the fewest
+// States, the longest joined first; with none on trial it is not answered. Bye frees the sender's id.
+// Anything else, from anyone, is ignored.
 void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_t* data, size_t length, uint64_t nowMs,
                    ServerOutput& out);
 
-// Drops silent players and, when a roster is due, sends one listing every player with a pose to
-// every player that sent its State within RosterAudienceWindowMs.
+// Drops silent players and players still on trial after TrialLimitMs and, when a roster is due, sends
+// one listing every confirmed player to every player that sent a State since its last roster.
 void serverTick(PresenceServer& server, uint64_t nowMs, ServerOutput& out);
 
 // A ServerBye to every joined player, for a server about to stop.

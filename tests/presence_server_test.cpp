@@ -1,5 +1,6 @@
 // The presence server's logic driven with datagrams and times: ids given and reused, repeated Hello,
-// a full server, Bye, timeouts, rosters only to live senders, malformed input ignored, ServerBye.
+// ids on trial until a client answers, a full server, Bye, timeouts, rosters only in answer to States,
+// forged Hellos and States, malformed input ignored, ServerBye.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -44,6 +45,16 @@ struct ServerTest : ::testing::Test {
     int join(int from, uint64_t nowMs) {
         receive(from, hello(), nowMs);
         return welcomedId();
+    }
+    // Two States, as a real client answers its Welcome: the player is confirmed and listed.
+    void confirm(int from, uint64_t nowMs, float x = 0) {
+        receive(from, state(x, 0, 0), nowMs);
+        receive(from, state(x, 0, 0), nowMs);
+    }
+    int datagramsTo(int n) const {
+        int count = 0;
+        for (int i = 0; i < out.datagramCount; ++i) count += samePeer(out.datagrams[i].to, peer(n));
+        return count;
     }
 };
 
@@ -91,6 +102,7 @@ TEST_F(ServerTest, RepeatedHellosAreAnsweredAtMostFiveTimesASecond) {
         EXPECT_EQ(out.eventCount, c.nowMs == 1000 ? 1 : 0) << "one join line only";
     }
 
+    confirm(1, 9999);
     int welcomes = 0;
     for (uint64_t now = 10000; now < 11000; ++now) {
         receive(1, hello(), now);
@@ -106,18 +118,91 @@ TEST_F(ServerTest, RepeatedHellosAreAnsweredAtMostFiveTimesASecond) {
     EXPECT_EQ(out.events[0].kind, ServerEventKind::TimedOut);
 }
 
-TEST_F(ServerTest, FullServerAnswersNothing) {
-    for (int i = 0; i < ServerPlayerCapacity; ++i) ASSERT_EQ(join(i, 0), i);
-    receive(99, hello(), 0);
-    EXPECT_EQ(out.datagramCount, 0);
-    EXPECT_EQ(out.eventCount, 0);
+TEST_F(ServerTest, FullServerOfConfirmedPlayersAnswersNothing) {
+    for (int i = 0; i < ServerPlayerCapacity; ++i) {
+        ASSERT_EQ(join(i, 0), i);
+        confirm(i, 0);
+    }
+    for (const std::vector<uint8_t>& bytes : {hello(), state(1, 0, 1)}) {
+        receive(99, bytes, 1);
+        EXPECT_EQ(out.datagramCount, 0);
+        EXPECT_EQ(out.eventCount, 0);
+    }
     receive(7, bye(), 1);
     EXPECT_EQ(join(99, 2), 7);
 }
 
+// Addresses that only say Hello hold ids on trial: a join to a full server takes one back, from the
+// player with the fewest States, the longest joined among those.
+TEST_F(ServerTest, JoinToFullServerTakesBackAnIdOnTrial) {
+    struct Case {
+        const char* name;
+        int states[ServerPlayerCapacity];  // States sent by each player after joining in id order
+        int takenBack;
+    };
+    const Case cases[] = {
+        {"all silent: the first joined", {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0},
+        {"fewest States first", {1, 2, 1, 2, 2, 0, 2, 2, 2, 2, 2, 0, 2, 2, 2, 2}, 5},
+        {"one State only", {2, 2, 2, 1, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1}, 3},
+        {"the last one on trial", {2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 2, 1}, 15},
+    };
+    for (const Case& c : cases) {
+        server = {};
+        for (int id = 0; id < ServerPlayerCapacity; ++id) {
+            ASSERT_EQ(join(id, uint64_t(id)), id);
+            for (int i = 0; i < c.states[id]; ++i) receive(id, state(0, 0, 0), 20);
+        }
+        EXPECT_EQ(join(99, 30), c.takenBack) << c.name;
+        ASSERT_EQ(out.eventCount, 2) << c.name;
+        EXPECT_EQ(out.events[0].kind, ServerEventKind::SentNoState) << c.name;
+        EXPECT_TRUE(samePeer(out.events[0].address, peer(c.takenBack))) << c.name;
+        EXPECT_EQ(out.events[1].kind, ServerEventKind::Joined) << c.name;
+    }
+}
+
+TEST_F(ServerTest, IdsOnTrialAreFreedOneSecondAfterTheirJoin) {
+    join(1, 1000);  // never answers
+    join(2, 1000);
+    receive(2, state(0, 0, 0), 1040);  // one State: still on trial
+    join(3, 1000);
+    confirm(3, 1040);
+    serverTick(server, 1000 + TrialLimitMs, out);
+    EXPECT_EQ(out.eventCount, 0) << "exactly the limit is still on trial";
+    serverTick(server, 1001 + TrialLimitMs, out);
+    ASSERT_EQ(out.eventCount, 2);
+    EXPECT_EQ(out.events[0].kind, ServerEventKind::SentNoState);
+    EXPECT_EQ(out.events[0].id, 0);
+    EXPECT_EQ(out.events[1].id, 1);
+    EXPECT_EQ(join(4, 2100), 0) << "the freed ids are free";
+}
+
+// A client whose id was taken back before its State arrived, or whose server restarted, is still
+// sending States: the State itself joins it, and the Welcome tells it its new id.
+TEST_F(ServerTest, StateFromAnAddressWithoutAnIdJoinsIt) {
+    join(1, 0);
+    receive(5, state(3, 0, -2), 10);
+    EXPECT_EQ(welcomedId(), 1);
+    ASSERT_EQ(out.eventCount, 1);
+    EXPECT_EQ(out.events[0].kind, ServerEventKind::Joined);
+    serverTick(server, 40, out);
+    RosterMessage roster = {};
+    ASSERT_EQ(out.datagramCount, 1);
+    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
+    EXPECT_EQ(roster.count, 0) << "one State: on trial, not listed yet, so a late State after a Bye is no ghost";
+    receive(5, state(3, 0, -2), 45);
+    EXPECT_EQ(out.datagramCount, 0) << "welcomed once";
+    serverTick(server, 80, out);
+    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
+    ASSERT_EQ(roster.count, 1);
+    EXPECT_EQ(roster.records[0].id, 1);
+    EXPECT_EQ(+roster.records[0].state.z, -2.0f);
+}
+
 TEST_F(ServerTest, SilentPlayersAreDroppedAfterFiveSeconds) {
     join(1, 1000);
+    confirm(1, 1000);
     join(2, 1000);
+    confirm(2, 1000);
     receive(2, state(0, 0, 0), 3000);
     serverTick(server, 6000, out);
     EXPECT_EQ(out.eventCount, 0) << "exactly 5000 ms of silence is still joined";
@@ -137,6 +222,8 @@ TEST_F(ServerTest, RostersListPosesAndGoOnlyToRecentSenders) {
     join(1, 0);
     join(2, 0);
     join(3, 0);  // joined, never sends its State: neither listed nor sent rosters
+    confirm(1, 90);
+    confirm(2, 90);
     receive(1, state(1, 0, 2), 100);
     receive(2, state(-3, 0.5f, 4, 1), 100);
     serverTick(server, 100, out);
@@ -163,20 +250,81 @@ TEST_F(ServerTest, RostersListPosesAndGoOnlyToRecentSenders) {
     EXPECT_TRUE(samePeer(out.datagrams[0].to, peer(2)));
 }
 
+// A real client sends a State about every 33 ms, faster than rosters fall due, so one roster per
+// State still gives it every roster.
 TEST_F(ServerTest, RostersComeTwentyToThirtyTimesASecond) {
-    join(1, 0);
-    int rosters = 0;
-    for (uint64_t now = 0; now < 1000; now += 5) {
-        receive(1, state(0, 0, 0), now);
-        serverTick(server, now, out);
-        rosters += out.datagramCount;
+    for (uint64_t stateEveryMs : {5, 16, 33}) {
+        server = {};
+        join(1, 0);
+        int rosters = 0;
+        for (uint64_t now = 0; now < 1000; now += 1) {
+            if (now % stateEveryMs == 0) receive(1, state(0, 0, 0), now);
+            serverTick(server, now, out);
+            rosters += out.datagramCount;
+        }
+        EXPECT_GE(rosters, 24) << "a State every " << stateEveryMs << " ms";
+        EXPECT_LE(rosters, 26) << "a State every " << stateEveryMs << " ms";
     }
-    EXPECT_GE(rosters, 20);
-    EXPECT_LE(rosters, 30);
+}
+
+// A Hello and then one State a second forged in a victim's name: the victim gets no more than one
+// datagram back for each it was made to send, however full the room.
+TEST_F(ServerTest, ForgedStatesReflectAtMostOneRosterEach) {
+    for (int i = 0; i < ServerPlayerCapacity - 1; ++i) {
+        join(i, 0);
+        confirm(i, 0);
+    }
+    int in = 0, back = 0;
+    for (uint64_t now = 0; now < 6000; now += 5) {
+        for (int i = 0; i < ServerPlayerCapacity - 1; ++i) receive(i, state(1, 0, 1), now);
+        if (now % 1000 == 0) {
+            receive(77, now == 0 ? hello() : state(0, 0, 0), now);
+            ++in;
+            back += datagramsTo(77);
+        }
+        serverTick(server, now, out);
+        back += datagramsTo(77);
+    }
+    EXPECT_LE(back, in + 1) << back << " datagrams reflected for " << in;
+    EXPECT_GE(back, in - 1) << "the victim's own rosters still come, one per State";
+}
+
+// Forged Hellos from ten thousand addresses a second fill the room with ids on trial; a real client
+// still joins, is listed and gets its rosters.
+TEST_F(ServerTest, RealClientJoinsDuringAFloodOfForgedHellos) {
+    const int client = 5000000;
+    int forged = 0;
+    int ownId = -1;
+    uint64_t listedAtMs = 0, lastHelloMs = 0;
+    int rostersAfterListed = 0;
+    for (uint64_t now = 1; now <= 3000; ++now) {
+        for (int i = 0; i < 10; ++i) receive(forged++ % 60000, hello(), now);
+        if (ownId < 0 && (lastHelloMs == 0 || now - lastHelloMs > HelloIntervalMs) && now >= 500) {
+            lastHelloMs = now;
+            if (join(client, now) >= 0) ownId = welcomedId();
+        } else if (ownId >= 0 && now % 33 == 0) {
+            receive(client, state(2, 0, 2), now);
+            if (datagramsTo(client) && out.datagrams[0].bytes[0] == 'W') ownId = out.datagrams[0].bytes[1];
+        }
+        serverTick(server, now, out);
+        for (int i = 0; i < out.datagramCount; ++i) {
+            if (!samePeer(out.datagrams[i].to, peer(client))) continue;
+            RosterMessage roster = {};
+            ASSERT_TRUE(decodeRoster(out.datagrams[i].bytes, out.datagrams[i].length, roster));
+            bool listed = roster.count == 1 && roster.records[0].id == ownId;
+            if (listed && !listedAtMs) listedAtMs = now;
+            rostersAfterListed += listedAtMs != 0;
+        }
+    }
+    ASSERT_GE(ownId, 0) << "never welcomed";
+    ASSERT_NE(listedAtMs, 0u) << "never listed";
+    EXPECT_LE(listedAtMs, 500u + 250u) << "listed within a Hello interval of starting";
+    EXPECT_GE(rostersAfterListed, int((3000 - listedAtMs) / RosterIntervalMs) - 2) << "every roster";
 }
 
 TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     join(1, 0);
+    receive(1, state(1, 1, 1), 10);
     receive(1, state(1, 1, 1), 10);
     const float nan = std::numeric_limits<float>::quiet_NaN();
     std::vector<uint8_t> longState = state(2, 2, 2);
@@ -193,8 +341,7 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
         EXPECT_EQ(out.datagramCount, 0);
         EXPECT_EQ(out.eventCount, 0);
     }
-    // A stranger's State or Bye does nothing either.
-    receive(5, state(3, 3, 3), 20);
+    // A stranger's Bye does nothing either.
     receive(5, bye(), 20);
     EXPECT_EQ(out.eventCount, 0);
 
