@@ -25,6 +25,15 @@ namespace {
 
 constexpr int RequestWaitCalls = 1000;
 
+// Where each adapter request's answer lands, one place per request, so that an answer arriving after
+// its wait gave up can neither write into a stack frame that is gone nor pass for a later request's.
+struct AdapterAnswers {
+    WGPUAdapter plain;     // the default request: any backend, any feature level
+    WGPUAdapter openGles;  // the compatibility request of the OpenGL ES backend, when the first drew nothing
+    WGPUAdapter null;      // the headless start's Null backend
+};
+AdapterAnswers adapterAnswers;
+
 // Headless runs render into this texture instead of a surface.
 WGPUTexture offscreenTexture;
 // A window larger than the device can draw is said once per run, not every frame.
@@ -40,7 +49,10 @@ void waitForHandle(const void* const* handle) {
     for (int call = 0; call < RequestWaitCalls && *handle == nullptr; ++call) wgpuInstanceProcessEvents(gpu.instance);
 }
 
-WGPUAdapter requestAdapter(WGPUFeatureLevel featureLevel, WGPUBackendType backend) {
+// Fills answer with the adapter Dawn offers, or leaves it null when none comes within the wait. The
+// answer lives for the process: a request that answers after its wait gave up then writes into memory
+// that still exists, never into a stack frame that is gone.
+void requestAdapter(WGPUFeatureLevel featureLevel, WGPUBackendType backend, WGPUAdapter& answer) {
     WGPURequestAdapterOptions options = {};
     options.featureLevel = featureLevel;
     options.powerPreference = WGPUPowerPreference_HighPerformance;
@@ -48,14 +60,13 @@ WGPUAdapter requestAdapter(WGPUFeatureLevel featureLevel, WGPUBackendType backen
     options.backendType = backend;
     options.compatibleSurface = gpu.surface;
 
-    WGPUAdapter adapter = nullptr;
+    answer = nullptr;
     WGPURequestAdapterCallbackInfo callback = {};
     callback.mode = WGPUCallbackMode_AllowProcessEvents;
     callback.callback = onRequestDone<WGPURequestAdapterStatus, WGPUAdapter>;
-    callback.userdata1 = &adapter;
+    callback.userdata1 = &answer;
     wgpuInstanceRequestAdapter(gpu.instance, &options, callback);
-    waitForHandle(reinterpret_cast<const void* const*>(&adapter));
-    return adapter;
+    waitForHandle(reinterpret_cast<const void* const*>(&answer));
 }
 
 const char* backendName(WGPUBackendType backend) {
@@ -100,12 +111,16 @@ void describeAdapter(WGPUAdapter adapter) {
 // draws nothing, so it counts as none and the OpenGL ES backend (which presents through EGL on
 // Mesa's llvmpipe) is asked for by name at the compatibility feature level.
 bool chooseAdapter() {
-    WGPUAdapter adapter = requestAdapter(WGPUFeatureLevel(0), WGPUBackendType_Undefined);
+    requestAdapter(WGPUFeatureLevel(0), WGPUBackendType_Undefined, adapterAnswers.plain);
+    WGPUAdapter adapter = adapterAnswers.plain;
     if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
         wgpuAdapterRelease(adapter);
         adapter = nullptr;
     }
-    if (!adapter) adapter = requestAdapter(WGPUFeatureLevel_Compatibility, WGPUBackendType_OpenGLES);
+    if (!adapter) {
+        requestAdapter(WGPUFeatureLevel_Compatibility, WGPUBackendType_OpenGLES, adapterAnswers.openGles);
+        adapter = adapterAnswers.openGles;
+    }
     if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
         wgpuAdapterRelease(adapter);
         adapter = nullptr;
@@ -261,7 +276,8 @@ bool startGpuHeadless(int width, int height) {
     gpu.instance = wgpuCreateInstance(nullptr);
     if (!gpu.instance) return false;
     gpu.surface = nullptr;
-    gpu.adapter = requestAdapter(WGPUFeatureLevel_Core, WGPUBackendType_Null);
+    requestAdapter(WGPUFeatureLevel_Core, WGPUBackendType_Null, adapterAnswers.null);
+    gpu.adapter = adapterAnswers.null;
     if (!gpu.adapter) return false;
     describeAdapter(gpu.adapter);
     if (!requestDevice()) return false;
