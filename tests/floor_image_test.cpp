@@ -55,6 +55,39 @@ TEST(MipChain, BoxFilterRoundsAndDropsTheOddColumn) {
     EXPECT_EQ(next.pixels[3], 2);                              // (1 + 1 + 2 + 2 + 2) / 4
 }
 
+// One- and odd-pixel-wide levels read only their own pixels: the pixel beside one in a column of
+// width 1 is the next row's, or past the image at its end. Grey values, the same in all four channels.
+TEST(MipChain, NarrowAndOddLevelsAverageOnlyTheirOwnPixels) {
+    struct Case {
+        int width, height;
+        std::vector<uint8_t> grey;
+        int nextWidth, nextHeight;
+        std::vector<uint8_t> nextGrey;
+    };
+    const Case cases[] = {
+        {1, 1, {7}, 1, 1, {7}},
+        {1, 2, {0, 8}, 1, 1, {4}},
+        {2, 1, {0, 8}, 1, 1, {4}},
+        {1, 3, {10, 20, 40}, 1, 1, {15}},
+        {3, 1, {10, 20, 40}, 1, 1, {15}},
+        {1, 5, {0, 4, 8, 12, 100}, 1, 2, {2, 10}},
+        {5, 1, {0, 4, 8, 12, 100}, 2, 1, {2, 10}},
+        {3, 2, {0, 10, 20, 30, 40, 50}, 1, 1, {20}},
+        {3, 3, {0, 10, 20, 30, 40, 50, 60, 70, 80}, 1, 1, {20}},
+        {2, 3, {0, 10, 20, 30, 40, 50}, 1, 1, {15}},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> pixels;
+        for (uint8_t value : c.grey) pixels.insert(pixels.end(), 4, value);
+        RgbaImage next = nextMipLevel(imageOf(c.width, c.height, pixels));
+        ASSERT_EQ(next.width, c.nextWidth) << c.width << "x" << c.height;
+        ASSERT_EQ(next.height, c.nextHeight) << c.width << "x" << c.height;
+        std::vector<uint8_t> expected;
+        for (uint8_t value : c.nextGrey) expected.insert(expected.end(), 4, value);
+        EXPECT_EQ(next.pixels, expected) << c.width << "x" << c.height;
+    }
+}
+
 TEST(MipChain, AveragesTwoByTwoBlocks) {
     RgbaImage level = imageOf(2, 2, {0, 0, 0, 0, 4, 4, 4, 4, 8, 8, 8, 8, 255, 255, 255, 255});
     RgbaImage next = nextMipLevel(level);
