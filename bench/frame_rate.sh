@@ -51,7 +51,6 @@ case $view in
   *) xdotool mousemove 1590 990 ;;
 esac
 
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
 client_before=$(cpu_ticks "$client"); x_before=$(cpu_ticks "$VZ_XVFB_PID")
 if [ "$view" = flood ]; then
   sleep $((seconds - 2))
@@ -60,9 +59,8 @@ if [ "$view" = flood ]; then
   sleep 2
 elif [ "$seconds" -gt 30 ]; then
   # A long stay also reports resident memory after 30 s and at the end, to show any growth.
-  rss() { awk '/^VmRSS/ { print $2 }' "/proc/$client/status"; }
-  sleep 30; early=$(rss)
-  sleep $((seconds - 30)); late=$(rss)
+  sleep 30; early=$(rss_kb "$client")
+  sleep $((seconds - 30)); late=$(rss_kb "$client")
 else
   sleep "$seconds"
 fi

@@ -1,6 +1,8 @@
-# Helpers for running the client under a virtual X server (sourced by the play and test scripts).
+# Helpers for running the client under a virtual X server (sourced by tests/e2e_helpers.sh, the
+# bench, scripts/play.sh and scripts/test_windows.sh).
 
-# Starts Xvfb on a free display number and exports DISPLAY; it is stopped when the shell exits.
+# Starts Xvfb on a free display number and exports DISPLAY; it is stopped when the shell exits
+# (a script with an exit trap of its own calls stop_virtual_display from it).
 start_virtual_display() {
   local geometry=$1 number
   for number in $(seq 91 140); do
@@ -16,12 +18,19 @@ start_virtual_display() {
     done
     if kill -0 $VZ_XVFB_PID 2>/dev/null; then
       export DISPLAY=":$number"
-      trap 'kill $VZ_XVFB_PID 2>/dev/null || true' EXIT
+      trap stop_virtual_display EXIT
       return 0
     fi
   done
   echo "could not start Xvfb" >&2
   return 1
+}
+
+# Stops the display start_virtual_display started, if any; returns 0 either way.
+stop_virtual_display() {
+  if [ -n "${VZ_XVFB_PID:-}" ]; then kill "$VZ_XVFB_PID" 2>/dev/null; fi
+  VZ_XVFB_PID=""
+  return 0
 }
 
 # Prints the id of the first window whose name matches the pattern, waiting up to N seconds.

@@ -1,25 +1,58 @@
-# Helpers shared by the end-to-end tests (sourced): counting checks, installation copies, waiting
-# for the client, screenshots and the pointer. The sourcing script sets $screens and $window.
+# Helpers shared by the end-to-end tests (sourced): the run with its tally of checks and its one
+# clean-up, installation copies, the client, the scripted presence peer's record, other processes,
+# screenshots and the pointer. Each name means one thing in every script that sources this.
+# Globals: $work, $screens and $pids (start_test_run), $client_pid, $window and $started
+# (start_client), $passed and $failed.
+
+source "$(dirname "${BASH_SOURCE[0]}")/../scripts/xvfb.sh"
 
 passed=0
 failed=0
 
-# The usual start of a played test (after start_virtual_display): a work folder, the screenshot
-# folder in the build, and a list of started processes that are killed, like the display, however
-# the script ends. Sets $work, $screens and $pids.
+# --- The run --------------------------------------------------------------------------------------
+# start_test_run <run name> <build folder> [<display geometry>]: a work folder, a list of started
+# processes, and with a geometry a virtual display and the screenshot folder in the build. One exit
+# trap kills the processes, stops the display if one was started and removes the work folder, however
+# the script ends. The run name heads the tally that finish_test_run prints.
 start_test_run() {
+  test_run_name=$1
+  if [ -n "${3:-}" ]; then
+    screens="$2/test-screens"
+    mkdir -p "$screens"
+    start_virtual_display "$3" || exit 1
+  fi
   work=$(mktemp -d)
-  screens="$1/test-screens"
-  mkdir -p "$screens"
   pids=()
-  trap 'for p in "${pids[@]}"; do kill -9 "$p" 2>/dev/null; wait "$p" 2>/dev/null; done; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
+  # Replaces the display's own trap, which would stop only the display.
+  trap clean_up_test_run EXIT
 }
+clean_up_test_run() {
+  local pid
+  for pid in "${pids[@]}"; do kill -9 "$pid" 2>/dev/null; wait "$pid" 2>/dev/null; done
+  stop_virtual_display
+  rm -rf "$work"
+}
+# Prints the tally and ends the script: code 0 when no check failed, 1 otherwise.
+finish_test_run() {
+  echo "$test_run_name: $passed passed, $failed failed"
+  exit $(( failed > 0 ))
+}
+# For a check that every later one depends on: fails it and ends the run at once.
+abandon_test_run() {
+  fail "$1"
+  finish_test_run
+}
+# Runs a command in the background, to be killed when the run ends; $! is its process id.
+background() { "$@" & pids+=($!); }
+
+# --- Checks -----------------------------------------------------------------------------------------
 pass() { echo "ok: $1"; passed=$((passed + 1)); }
 fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
 expect() { local name=$1; shift; if "$@"; then pass "$name"; else fail "$name"; fi; }
 is_true() { awk "BEGIN { exit !($1) }"; }
 not() { ! "$@"; }
 
+# --- The client -------------------------------------------------------------------------------------
 # An installation folder of its own: the executable copied (its folder is where it looks for assets
 # and server.txt and writes its log), the libraries linked, the assets copied so a case may break
 # them. install_copy <build folder> <work folder> <name> prints the folder.
@@ -33,6 +66,21 @@ install_copy() {
   echo "$dir"
 }
 
+# start_client <installation> [NAME=value...]: starts its client with those variables set, waits up
+# to 30 s for its window, moves the window to the display's corner (so screenshots hold all of it)
+# and gives the title screen 1.5 s. Sets client_pid, window and started (ns); returns 1 when no
+# window appeared.
+start_client() {
+  local dir=$1; shift
+  started=$(date +%s%N)
+  background env "$@" "$dir/vornhalzanthery"
+  client_pid=$!
+  window=$(wait_for_window '^Vornhal: Zanthery$' 30)
+  [ -n "$window" ] || return 1
+  xdotool windowmove "$window" 0 0
+  sleep 1.5
+}
+
 # Waits up to N tenths of a second for pid to end and returns its exit code; 124 (which no exit of
 # the client gives) when it is still running.
 wait_for_exit() {
@@ -42,7 +90,45 @@ wait_for_exit() {
   wait "$pid"
 }
 
+# From play: Escape, then "Leave" on the pause screen, back on the title screen.
+pause_and_leave() { xdotool key Escape; sleep 0.8; click_at 200 630; sleep 0.8; }
+
+# frame_figure <client log> frames|median|longest: a figure of the frame line the client logs at
+# exit (the median and the longest in ms); nothing when the log has no such line.
+frame_figure() {
+  local field
+  case "$2" in frames) field=1 ;; median) field=2 ;; longest) field=3 ;; *) return 1 ;; esac
+  sed -n "s/^frames: \([0-9]*\), median \([0-9.]*\) ms.*longest \([0-9.]*\) ms.*/\\$field/p" "$1"
+}
+
+# --- Servers of the test ------------------------------------------------------------------------------
+# Waits up to 5 s for a server to write the port it listens on to the file, and prints the port.
+wait_for_port() {
+  for _ in $(seq 1 100); do [ -s "$1" ] && break; sleep 0.05; done
+  cat "$1" 2>/dev/null
+}
+
+# The scripted presence peer (presence_peer.py) appends a line per datagram to <peer folder>/received;
+# its line count is the test's clock. peer_line_count <peer folder>
+peer_line_count() { wc -l < "$1/received"; }
+# peer_lines_since <peer folder> <line count> [<line count>]: the lines after the first count, up to
+# the second (when given) or now.
+peer_lines_since() {
+  if [ -n "${3:-}" ]; then sed -n "$(( $2 + 1 )),$3p" "$1/received"; else tail -n +"$(( $2 + 1 ))" "$1/received"; fi
+}
+# peer_count_since <peer folder> <line count> <type letter>: datagrams of that type since the count.
+peer_count_since() { peer_lines_since "$1" "$2" | awk -v t="$3" '$2 == t' | wc -l; }
+
+# --- Other processes ----------------------------------------------------------------------------------
+# CPU time (user and system, in clock ticks) a process has used; 0 once it is gone.
+cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat" 2>/dev/null || echo 0; }
+# A process's resident memory in kB.
+rss_kb() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
+
+# --- Pictures and the pointer ---------------------------------------------------------------------
+# shoot <name>: a screenshot of $window saved in $screens; prints its path.
 shoot() { import -window "$window" "$screens/$1.png" 2>/dev/null; echo "$screens/$1.png"; }
+picture_size() { identify -format '%wx%h' "$1"; }
 # Mean brightness of the left band, where the menus' panel darkens the picture.
 left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format '%[fx:mean*255]' info:; }
 # The share of strongly coloured pixels: the avatars are the only saturated things in the room.

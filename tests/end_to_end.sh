@@ -8,18 +8,9 @@
 set -uo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
 # As wide as a 5K display, so the window can grow past 4096 pixels.
-start_virtual_display 5000x1200x24 || exit 1
-
-work=$(mktemp -d)
-screens="$build/test-screens"
-mkdir -p "$screens"
-client_pid=""
-trap 'if [ -n "$client_pid" ]; then kill -9 "$client_pid" 2>/dev/null; fi; kill $VZ_XVFB_PID 2>/dev/null; rm -rf "$work"' EXIT
-
-
+start_test_run "end to end" "$build" 5000x1200x24
 
 # Reads the mean (0..255) or standard deviation of a region of a screenshot, in grey.
 region() { convert "$1" -crop "$3" +repage -colorspace Gray -format "%[fx:$2*255]" info:; }
@@ -29,12 +20,10 @@ clear_share() {
   convert "$1" -gravity east -crop 38%x100%+0+0 +repage -fuzz 1.5% -fill black +opaque 'rgb(13,14,15)' \
     -fill white -opaque 'rgb(13,14,15)' -format '%[fx:mean]' info:
 }
-size_of() { identify -format '%wx%h' "$1"; }
-
 
 # --- A normal run --------------------------------------------------------------------------------
 dir=$(install_copy "$build" "$work" normal)
-"$dir/vornhalzanthery" &
+background "$dir/vornhalzanthery"
 client_pid=$!
 window=$(wait_for_window '^Vornhal: Zanthery$' 30)
 if [ -z "$window" ]; then
@@ -45,9 +34,8 @@ else
   expect "the window is 1280x720 (was $geometry)" [ "$geometry" = 1280x720 ]
   expect "the log file exists beside the executable" [ -f "$dir/vornhalzanthery.log" ]
   sleep 3
-  shot="$screens/title.png"
-  import -window "$window" "$shot"
-  expect "the screenshot is 1280x720" [ "$(size_of "$shot")" = 1280x720 ]
+  shot=$(shoot title)
+  expect "the screenshot is 1280x720" [ "$(picture_size "$shot")" = 1280x720 ]
   share=$(clear_share "$shot")
   expect "the room encloses the view: clear colour on $share of the picture" is_true "$share < 0.001"
   # The orbiting camera always looks at the room's centre from 4.5 m: the floor under the light is at
@@ -66,9 +54,8 @@ else
 
   xdotool windowsize "$window" 900 500
   sleep 2
-  shot="$screens/resized.png"
-  import -window "$window" "$shot"
-  expect "after a resize the picture is 900x500 (was $(size_of "$shot"))" [ "$(size_of "$shot")" = 900x500 ]
+  shot=$(shoot resized)
+  expect "after a resize the picture is 900x500 (was $(picture_size "$shot"))" [ "$(picture_size "$shot")" = 900x500 ]
   share=$(clear_share "$shot")
   expect "after a resize the room fills the new size: clear colour on $share" is_true "$share < 0.001"
 
@@ -78,9 +65,8 @@ else
   xdotool windowmove "$window" 0 0
   xdotool windowsize "$window" 4200 600
   sleep 3
-  shot="$screens/wide.png"
-  import -window "$window" "$shot"
-  expect "a 4200x600 window gives a 4200x600 picture (was $(size_of "$shot"))" [ "$(size_of "$shot")" = 4200x600 ]
+  shot=$(shoot wide)
+  expect "a 4200x600 window gives a 4200x600 picture (was $(picture_size "$shot"))" [ "$(picture_size "$shot")" = 4200x600 ]
   share=$(clear_share "$shot")
   expect "a 4200x600 window is drawn edge to edge: clear colour on $share" is_true "$share < 0.001"
   right_edge=$(region "$shot" mean 100x100+4090+250)
@@ -94,7 +80,6 @@ else
   wait_for_exit "$client_pid" 10
   status=$?
   expect "closing the window ends the process within a second with exit code 0 (got $status)" [ "$status" = 0 ]
-  client_pid=""
   expect "the log ends with the frame figures" grep -q '^frames: [0-9]*, median .* 99th percentile' "$dir/vornhalzanthery.log"
   grep -m1 '^adapter' "$dir/vornhalzanthery.log" || true
   grep -m1 '^first frame' "$dir/vornhalzanthery.log" || true
@@ -107,9 +92,9 @@ probe=$(find "$build" -name 'libmessage_box_probe.so' | head -n 1)
 # Runs the client in dir, finds its error box, dismisses it with the keyboard, and checks the
 # recorded text, the exit code and that the log and the terminal name the cause.
 expect_error_box() {
-  local name=$1 dir=$2 text=$3 cause=$4 box="" id
+  local name=$1 dir=$2 text=$3 cause=$4 box=""
   rm -f "$work/boxes.txt"
-  VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" 2> "$work/terminal.txt" &
+  background env VZ_MESSAGE_BOX_LOG="$work/boxes.txt" LD_PRELOAD="$probe" "$dir/vornhalzanthery" 2> "$work/terminal.txt"
   client_pid=$!
   for _ in $(seq 1 300); do
     # The probe records the text just before the box opens, so the game window (if any) is mapped
@@ -125,7 +110,6 @@ expect_error_box() {
     wait_for_exit "$client_pid" 1
     fail "$name: an error box appears (the client ended with code $?)"
     kill -9 "$client_pid" 2>/dev/null
-    client_pid=""
     return
   fi
   sleep 0.5
@@ -134,7 +118,6 @@ expect_error_box() {
   wait_for_exit "$client_pid" 30
   local status=$?
   if kill -0 "$client_pid" 2>/dev/null; then kill -9 "$client_pid"; fi
-  client_pid=""
   expect "$name: the box says \"$text\"" [ "$(cat "$work/boxes.txt" 2>/dev/null)" = "$(printf 'Vornhal: Zanthery\n%s' "$text")" ]
   expect "$name: exit code 1 (got $status)" [ "$status" = 1 ]
   expect "$name: the log names the cause ($cause)" grep -q -- "$cause" "$dir/vornhalzanthery.log"
@@ -159,15 +142,13 @@ expect_error_box pngnormal "$dir" "floor textures failed to load" "floor/normal.
 
 # With no display at all no box can be shown: the terminal and the log still say what failed.
 dir=$(install_copy "$build" "$work" nodisplay)
-env -u DISPLAY -u WAYLAND_DISPLAY "$dir/vornhalzanthery" > "$work/nodisplay-out.txt" 2> "$work/nodisplay-err.txt" &
+background env -u DISPLAY -u WAYLAND_DISPLAY "$dir/vornhalzanthery" > "$work/nodisplay-out.txt" 2> "$work/nodisplay-err.txt"
 client_pid=$!
 wait_for_exit "$client_pid" 100
 status=$?
-client_pid=""
 expect "no display: exit code 1 (got $status)" [ "$status" = 1 ]
 expect "no display: the terminal says SDL_Init failed and why ($(head -c 200 "$work/nodisplay-err.txt"))" \
   grep -q 'start-up failed: SDL_Init (video): .' "$work/nodisplay-err.txt"
 expect "no display: so does the log" grep -q 'start-up failed: SDL_Init (video): .' "$dir/vornhalzanthery.log"
 
-echo "end to end: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_test_run

@@ -20,54 +20,39 @@ ip link set lo up
 build=$(cd "$1" && pwd)
 update_build=${2:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
-start_virtual_display 1600x1000x24 || exit 1
-
-start_test_run "$build"
-mkdir -p "$work/watch" "$work/peer" "$work/closed"
+start_test_run "fault end to end" "$build" 1600x1000x24
+# Three recorders (presence_peer.py): the scripted server, and two that only listen in on the
+# default port and on a closed one.
+peer=$work/peer watch=$work/watch closed=$work/closed
+mkdir -p "$peer" "$watch" "$closed"
 printf 'nameserver 127.0.0.1\noptions timeout:3 attempts:2\n' > "$work/resolv.conf"
 mount --bind "$work/resolv.conf" /etc/resolv.conf || { echo "cannot mount resolv.conf"; exit 1; }
 
-background() { "$@" & pids+=($!); }
 background python3 "$root/tests/name_server.py" "$work"
-background python3 "$root/tests/presence_peer.py" "$work/peer"
-background python3 "$root/tests/presence_peer.py" "$work/watch" --watch 27420
-background python3 "$root/tests/presence_peer.py" "$work/closed" --watch 27999
-: > "$work/peer/roster"
-for _ in $(seq 1 100); do [ -s "$work/peer/port" ] && break; sleep 0.05; done
-peer_port=$(cat "$work/peer/port")
+background python3 "$root/tests/presence_peer.py" "$peer"
+background python3 "$root/tests/presence_peer.py" "$watch" --watch 27420
+background python3 "$root/tests/presence_peer.py" "$closed" --watch 27999
+: > "$peer/roster"
+peer_port=$(wait_for_port "$peer/port")
 
-# Datagrams a recorder saw: its line count now, and the count of one type after a mark.
-mark() { wc -l < "$work/$1/received"; }
-count_since() { tail -n +"$(( $2 + 1 ))" "$work/$1/received" | awk -v t="$3" '$2 == t' | wc -l; }
-# The client's frame figures at exit: frames, median and longest (ms).
-figure() { sed -n "s/^frames: \([0-9]*\), median \([0-9.]*\) ms.*longest \([0-9.]*\) ms.*/\\$2/p" "$1/vornhalzanthery.log"; }
 # Log lines beyond the start-up and exit lines (and Dawn's note that it found no Vulkan).
 noise() { grep -v -E '^(adapter:|first frame presented|frames:)|Vulkan|^    at |^$' "$1/vornhalzanthery.log" | wc -l; }
-start_client() {  # start_client <installation> [environment...]: sets client_pid, window and started
-  local dir=$1; shift
-  started=$(date +%s%N)
-  env "$@" "$dir/vornhalzanthery" &
-  client_pid=$!
-  pids+=($client_pid)
-  window=$(wait_for_window '^Vornhal: Zanthery$' 30)
-  # Every case below needs the window: without it they would pass for want of traffic.
-  [ -z "$window" ] && { fail "the client's window appears ($dir)"; echo "fault end to end: $passed passed, $failed failed"; exit 1; }
-  xdotool windowmove "$window" 0 0
-  sleep 1.5
-}
+# start_client that ends the run when no window appears: every case below needs the window, and
+# without it would pass for want of traffic.
+start_client_or_abandon() { start_client "$@" || abandon_test_run "the client's window appears ($1)"; }
 # Waits up to N tenths of a second for the client to end; one that did not is killed, so the next
 # case finds only its own window.
 client_exit() { wait_for_exit "$client_pid" "$1"; local status=$?; kill -9 "$client_pid" 2>/dev/null; return $status; }
-leave() { xdotool key Escape; sleep 0.8; click_at 200 630; sleep 0.8; }
 first_frame_ms() { sed -n 's/^first frame presented \([0-9]*\) ms.*/\1/p' "$1/vornhalzanthery.log"; }
 # The session's frames came steadily: none took long (a name server or a handshake that holds up a
 # frame holds it for seconds), and together they fill the time from the first frame to the end.
 expect_steady_frames() {
   local name=$1 dir=$2 seconds=$3
   local frames median longest first
-  frames=$(figure "$dir" 1) median=$(figure "$dir" 2) longest=$(figure "$dir" 3) first=$(first_frame_ms "$dir")
+  local log=$dir/vornhalzanthery.log
+  frames=$(frame_figure "$log" frames) median=$(frame_figure "$log" median) longest=$(frame_figure "$log" longest)
+  first=$(first_frame_ms "$dir")
   expect "$name: no frame waited (longest ${longest:-?} ms)" is_true "${longest:-9999} < 1000"
   expect "$name: frames kept coming (${frames:-0} of median ${median:-?} ms in $seconds s, the first at ${first:-?} ms)" \
     is_true "${frames:-0} * ${median:-0} > 0.6 * ($seconds * 1000 - ${first:-0})"
@@ -86,53 +71,51 @@ expect_quick_quit() {
 }
 
 # --- The real server killed, then a new one on the same port; a ServerBye -------------------------
-"$build/vornhalzanthery-server" --bind 127.0.0.1 > "$work/server1.log" 2>&1 &
+background "$build/vornhalzanthery-server" --bind 127.0.0.1 > "$work/server1.log" 2>&1
 server=$!
-pids+=($server)
 dir=$(install_copy "$build" "$work" killed)  # no server.txt: the default server, 127.0.0.1:27420
-start_client "$dir"
+start_client_or_abandon "$dir"
 click_at 200 590
 sleep 2
 expect "Play joins the real server" grep -q ' joined ' "$work/server1.log"
-kill -9 "$server"
-wait "$server" 2>/dev/null
-at=$(mark watch)
+# Quietly: bash reports a child killed by a signal if it notices before the wait.
+{ kill -9 "$server"; wait "$server"; } 2>/dev/null
+at=$(peer_line_count "$watch")
 sleep 4
-expect "the server killed: the client plays on, sending State and no Hello for 4 s ($(count_since watch "$at" S) States)" \
-  is_true "$(count_since watch "$at" S) >= 20 && $(count_since watch "$at" H) == 0"
+expect "the server killed: the client plays on, sending State and no Hello for 4 s ($(peer_count_since "$watch" "$at" S) States)" \
+  is_true "$(peer_count_since "$watch" "$at" S) >= 20 && $(peer_count_since "$watch" "$at" H) == 0"
 sleep 2
-expect "after 5 s without the server it asks to join again ($(count_since watch "$at" H) Hellos)" \
-  is_true "$(count_since watch "$at" H) >= 2"
-"$build/vornhalzanthery-server" --bind 127.0.0.1 > "$work/server2.log" 2>&1 &
-pids+=($!)
+expect "after 5 s without the server it asks to join again ($(peer_count_since "$watch" "$at" H) Hellos)" \
+  is_true "$(peer_count_since "$watch" "$at" H) >= 2"
+background "$build/vornhalzanthery-server" --bind 127.0.0.1 > "$work/server2.log" 2>&1
 sleep 1.5
-at=$(mark watch)
+at=$(peer_line_count "$watch")
 sleep 1
 expect "a new server on the same port sees the client join" grep -q ' joined ' "$work/server2.log"
-expect "and the client sends State to it again ($(count_since watch "$at" S) in 1 s)" is_true "$(count_since watch "$at" S) >= 10"
-leave
+expect "and the client sends State to it again ($(peer_count_since "$watch" "$at" S) in 1 s)" is_true "$(peer_count_since "$watch" "$at" S) >= 10"
+pause_and_leave
 
 echo "127.0.0.1:$peer_port" > "$dir/server.txt"
-echo "1 0 0 0 0" > "$work/peer/roster"  # a player at the centre, which a fresh spawn faces
+echo "1 0 0 0 0" > "$peer/roster"  # a player at the centre, which a fresh spawn faces
 click_at 200 590
 sleep 1.5
 before=$(saturated_share "$(shoot serverbye-before)")
-at=$(mark peer)
-touch "$work/peer/bye"
+at=$(peer_line_count "$peer")
+touch "$peer/bye"
 sleep 1.5
 after=$(saturated_share "$(shoot serverbye-after)")
-expect "ServerBye: the client answers Bye once" [ "$(count_since peer "$at" B)" = 1 ]
-expect "and sends nothing further" [ "$(tail -n +"$(( at + 1 ))" "$work/peer/received" | sed '0,/ B /d' | wc -l)" = 0 ]
+expect "ServerBye: the client answers Bye once" [ "$(peer_count_since "$peer" "$at" B)" = 1 ]
+expect "and sends nothing further" [ "$(peer_lines_since "$peer" "$at" | sed '0,/ B /d' | wc -l)" = 0 ]
 expect "the other player disappears (coloured share $before, then $after)" is_true "$before > 0.0005 && $after < 0.0002"
-at=$(mark peer)
-leave
+at=$(peer_line_count "$peer")
+pause_and_leave
 click_at 200 590
 sleep 1.5
-expect "Leave then Play join again: Hello, then State ($(count_since peer "$at" S))" \
-  is_true "$(count_since peer "$at" H) >= 1 && $(count_since peer "$at" S) >= 10"
-expect "Leave after ServerBye sends no second Bye" [ "$(count_since peer "$at" B)" = 0 ]
+expect "Leave then Play join again: Hello, then State ($(peer_count_since "$peer" "$at" S))" \
+  is_true "$(peer_count_since "$peer" "$at" H) >= 1 && $(peer_count_since "$peer" "$at" S) >= 10"
+expect "Leave after ServerBye sends no second Bye" [ "$(peer_count_since "$peer" "$at" B)" = 0 ]
 expect "the other player is drawn again" is_true "$(saturated_share "$(shoot serverbye-rejoined)") > 0.0005"
-: > "$work/peer/roster"
+: > "$peer/roster"
 seconds=$(elapsed_since "$started")
 "$build/close_window" "$window"
 client_exit 30
@@ -142,23 +125,23 @@ normal_first=$(first_frame_ms "$dir")
 
 # --- No server to be had: the client plays alone ----------------------------------------------------
 dir=$(install_copy "$build" "$work" alone)
-start_client "$dir"
+start_client_or_abandon "$dir"
 while IFS='|' read -r address dns name; do
   echo "${address/PEER/$peer_port}" > "$dir/server.txt"
   rm -f "$work/dns-delay" "$work/dns-silent"
   [ "$dns" = late ] && echo 1.5 > "$work/dns-delay"
   [ "$dns" = silent ] && touch "$work/dns-silent"
-  at_peer=$(mark peer) at_closed=$(mark closed)
+  at_peer=$(peer_line_count "$peer") at_closed=$(peer_line_count "$closed")
   click_at 200 590
   sleep 2.5
   case "$name" in
-    *late*) expect "$name: joins once the answer comes (Hello $(count_since peer "$at_peer" H), State $(count_since peer "$at_peer" S))" \
-        is_true "$(count_since peer "$at_peer" H) >= 1 && $(count_since peer "$at_peer" S) >= 5" ;;
-    *closed*) expect "$name: keeps asking to join ($(count_since closed "$at_closed" H) Hellos)" \
-        is_true "$(count_since closed "$at_closed" H) >= 4" ;;
-    *) expect "$name: nothing reaches a server" [ "$(count_since peer "$at_peer" H)" = 0 ] ;;
+    *late*) expect "$name: joins once the answer comes (Hello $(peer_count_since "$peer" "$at_peer" H), State $(peer_count_since "$peer" "$at_peer" S))" \
+        is_true "$(peer_count_since "$peer" "$at_peer" H) >= 1 && $(peer_count_since "$peer" "$at_peer" S) >= 5" ;;
+    *closed*) expect "$name: keeps asking to join ($(peer_count_since "$closed" "$at_closed" H) Hellos)" \
+        is_true "$(peer_count_since "$closed" "$at_closed" H) >= 4" ;;
+    *) expect "$name: nothing reaches a server" [ "$(peer_count_since "$peer" "$at_peer" H)" = 0 ] ;;
   esac
-  leave
+  pause_and_leave
 done <<'CASES'
 nohost.test:27420|-|a name that does not exist
 192.0.2.10:27420|-|a network that cannot be reached
@@ -180,20 +163,10 @@ if [ -n "$update_build" ]; then
   # The build trusts this file; without it the check would fail before it ever connects.
   [ -s "$update_build/test-ca.pem" ] || openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 \
     -keyout "$work/key.pem" -out "$update_build/test-ca.pem" >/dev/null 2>&1
-  background python3 -c '
-import socket, sys, time
-server = socket.socket()
-server.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
-server.bind(("127.0.0.1", int(sys.argv[1])))
-server.listen(8)
-held = []
-while len(held) < 8:
-    held.append(server.accept()[0])
-    open(sys.argv[2], "a").write("accepted\n")
-time.sleep(300)' "${maker##*:}" "$work/accepted"
+  background python3 "$root/tests/hanging_host.py" "${maker##*:}" "$work/accepted"
   sleep 0.3
   dir=$(install_copy "$update_build" "$work" hanging)
-  start_client "$dir" no_proxy=127.0.0.1
+  start_client_or_abandon "$dir" no_proxy=127.0.0.1
   sleep 1
   expect "the update check reached the hanging host" grep -q accepted "$work/accepted"
   expect_quick_quit "Quit while the update check waits"
@@ -205,16 +178,14 @@ fi
 
 # --- The window minimized, restored and resized in a storm ------------------------------------------
 # A window manager does what a user's desktop does with minimize and activate requests.
-openbox >/dev/null 2>&1 &
-pids+=($!)
+background openbox >/dev/null 2>&1
 sleep 0.5
 dir=$(install_copy "$build" "$work" storm)
-start_client "$dir"
-rss() { awk '/^VmRSS:/ { print $2 }' "/proc/$client_pid/status"; }
-cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$client_pid/stat"; }
-busy() { local a b; a=$(cpu_ticks); sleep 1.5; b=$(cpu_ticks); echo $(( b - a )); }
+start_client_or_abandon "$dir"
+# CPU ticks the client uses in 1.5 s.
+busy() { local a b; a=$(cpu_ticks "$client_pid"); sleep 1.5; b=$(cpu_ticks "$client_pid"); echo $(( b - a )); }
 sleep 1
-before=$(rss)
+before=$(rss_kb "$client_pid")
 drawing=$(busy)
 xdotool windowminimize "$window"
 sleep 0.5
@@ -235,13 +206,13 @@ storm() {
   sleep 2
 }
 storm
-first_storm=$(rss)
+first_storm=$(rss_kb "$client_pid")
 storm
-second_storm=$(rss)
+second_storm=$(rss_kb "$client_pid")
 expect "resizing does not grow memory (RSS $before, $first_storm, $second_storm kB)" \
   is_true "$second_storm - $before < 40000 && $second_storm - $first_storm < 16000"
 shot=$(shoot after-storm)
-expect "after the storm the picture is 1280x720 ($(identify -format '%wx%h' "$shot"))" [ "$(identify -format '%wx%h' "$shot")" = 1280x720 ]
+expect "after the storm the picture is 1280x720 ($(picture_size "$shot"))" [ "$(picture_size "$shot")" = 1280x720 ]
 expect "and shows the title screen over the room (left band $(left_band "$shot"))" is_true "$(left_band "$shot") < 60"
 "$build/close_window" "$window"
 client_exit 30
@@ -253,5 +224,4 @@ for log in "$work"/*/vornhalzanthery.log; do
     bash -c "! grep -q '^wgpu:' '$log' && [ $(noise "$dir") -le 1 ]"
 done
 
-echo "fault end to end: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_test_run

@@ -9,14 +9,9 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 update_build=${2:-}
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-source "$root/scripts/xvfb.sh"
 source "$root/tests/e2e_helpers.sh"
-start_virtual_display 1600x1000x24 || exit 1
-
-start_test_run "$build"
+start_test_run "play end to end" "$build" 1600x1000x24
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
-
-
 
 # One pixel's colour as "r g b".
 pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
@@ -35,29 +30,16 @@ hovers_at() {
   near "$(pixel "$(shoot "$name")" "$px" "$py")" "$hover_fill"
 }
 
-
-
 # --- A presence server and three bots on a loopback port of this test's own ----------------------
 port=$(( 30000 + $$ % 20000 ))
-"$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1 &
-pids+=($!)
+background "$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1
 sleep 0.3
-"$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 3 > "$work/bots.log" 2>&1 &
-pids+=($!)
+background "$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 3 > "$work/bots.log" 2>&1
 
 dir=$(install_copy "$build" "$work" play)
 printf '\xEF\xBB\xBF 127.0.0.1 :\r\n%s\r\n' "$port" > "$dir/server.txt"  # as a text editor may save it
-"$dir/vornhalzanthery" &
-client_pid=$!
-pids+=($client_pid)
-window=$(wait_for_window '^Vornhal: Zanthery$' 30)
-if [ -z "$window" ]; then
-  fail "the client's window appears"
-  echo "play end to end: $passed passed, $failed failed"
-  exit 1
-fi
-xdotool windowmove "$window" 0 0
-sleep 2
+start_client "$dir" || abandon_test_run "the client's window appears"
+sleep 0.5  # two seconds on the title screen in all before its first picture
 
 # The title screen at 1280 x 720: "Play" spans x 64 to 444 and y 569.36 to 609.28, "Quit" y 612.28
 # to 652.2. The pixel checked lies right of the label, inside the box.
@@ -115,9 +97,8 @@ sleep 0.8
 expect "Resume returns to play" is_true "$(left_band "$(shoot resumed)") > 60"
 
 # Losing focus pauses too: another window takes it.
-xmessage -name focus-thief -geometry 200x50+1400+900 "focus" &
+background xmessage -name focus-thief -geometry 200x50+1400+900 "focus"
 thief=$!
-pids+=($thief)
 sleep 0.8
 thief_window=$(xdotool search --name '^focus-thief$' | head -n 1)
 [ -n "$thief_window" ] && xdotool windowfocus --sync "$thief_window" 2>/dev/null
@@ -146,24 +127,21 @@ expect "the log holds no wgpu: line (found $errors)" [ "$errors" = 0 ]
 # The first turns about with the mouse (look does not depend on the frame rate) until the other
 # stands in its view, as a coloured capsule.
 two_port=$(( port + 1 ))
-"$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$two_port" > "$work/two-server.log" 2>&1 &
-pids+=($!)
+background "$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$two_port" > "$work/two-server.log" 2>&1
 sleep 0.3
 first=$(install_copy "$build" "$work" first)
 second=$(install_copy "$build" "$work" second)
 echo "127.0.0.1:$two_port" > "$first/server.txt"
 echo "127.0.0.1:$two_port" > "$second/server.txt"
-"$second/vornhalzanthery" &
+background "$second/vornhalzanthery"
 second_pid=$!
-pids+=($second_pid)
 second_window=$(wait_for_window '^Vornhal: Zanthery$' 30)
 xdotool windowmove "$second_window" 700 420  # clear of most of the first
 window=$second_window
 sleep 1.5
 click_at 200 590
-"$first/vornhalzanthery" &
+background "$first/vornhalzanthery"
 first_pid=$!
-pids+=($first_pid)
 for _ in $(seq 1 300); do
   first_window=$(xdotool search --name '^Vornhal: Zanthery$' | grep -vx "$second_window" | head -n 1)
   [ -n "$first_window" ] && break
@@ -197,21 +175,16 @@ if [ -n "$update_build" ]; then
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
     -keyout "$work/key.pem" -out "$update_build/test-ca.pem" >/dev/null 2>&1
   printf '2\n' > "$work/version"
-  python3 "$root/tests/https_test_server.py" "$update_build/test-ca.pem" "$work/key.pem" "$work/maker-port" \
-    "$work/requests" 200 "$work/version" "$maker_port" &
-  pids+=($!)
-  for _ in $(seq 1 100); do [ -s "$work/maker-port" ] && break; sleep 0.05; done
+  background python3 "$root/tests/https_test_server.py" "$update_build/test-ca.pem" "$work/key.pem" "$work/maker-port" \
+    "$work/requests" 200 "$work/version" "$maker_port"
+  wait_for_port "$work/maker-port" >/dev/null
   # A browser that only records what it was asked to open.
   mkdir -p "$work/bin"
   printf '#!/bin/sh\necho "$@" >> "%s"\n' "$work/opened" > "$work/bin/xdg-open"
   chmod +x "$work/bin/xdg-open"
   dir=$(install_copy "$update_build" "$work" update)
-  PATH="$work/bin:$PATH" "$dir/vornhalzanthery" &
-  client_pid=$!
-  pids+=($client_pid)
-  window=$(wait_for_window '^Vornhal: Zanthery$' 30)
-  xdotool windowmove "$window" 0 0
-  sleep 3
+  start_client "$dir" PATH="$work/bin:$PATH"
+  sleep 1.5
   expect "the update check asked for version.txt" grep -q '^/games/vornhalzanthery/version.txt|VornhalZanthery$' "$work/requests"
   expect "with an update, Update takes Play's place" hovers_at 200 590 400 590 hover-update
   expect "and Play moves up one pitch" hovers_at 200 547 400 547 hover-play-raised
@@ -226,5 +199,4 @@ if [ -n "$update_build" ]; then
   expect "Quit after Update ends with code 0" [ "$?" = 0 ]
 fi
 
-echo "play end to end: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_test_run

@@ -7,27 +7,22 @@ set -uo pipefail
 build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 probe="$build/update_check_probe"
-work=$(mktemp -d)
-server_pid=""
-trap 'if [ -n "$server_pid" ]; then kill "$server_pid" 2>/dev/null; fi; rm -rf "$work"' EXIT
+source "$here/e2e_helpers.sh"
+start_test_run "update check" "$build"  # no display: the probe has no window
 # Loopback only, whatever proxy the environment names.
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
-passed=0
-failed=0
-pass() { echo "ok: $1"; passed=$((passed + 1)); }
-fail() { echo "FAILED: $1"; failed=$((failed + 1)); }
 
 openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
-  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1 || { echo "FAILED: no certificate"; exit 1; }
+  -keyout "$work/key.pem" -out "$work/cert.pem" >/dev/null 2>&1 || abandon_test_run "no certificate"
 
+# start_server <https_test_server.py's arguments>: sets server_pid and port.
 start_server() {
   rm -f "$work/port"
-  python3 "$here/https_test_server.py" "$@" &
+  background python3 "$here/https_test_server.py" "$@"
   server_pid=$!
-  for _ in $(seq 1 100); do [ -s "$work/port" ] && break; sleep 0.05; done
-  port=$(cat "$work/port" 2>/dev/null)
+  port=$(wait_for_port "$work/port")
 }
-stop_server() { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; server_pid=""; }
+stop_server() { kill "$server_pid" 2>/dev/null; wait "$server_pid" 2>/dev/null; }
 
 # name | status | body (printf format) | expected
 cases=(
@@ -79,5 +74,4 @@ else
   fail "quitting while the server never answers: code $status after ${elapsed} ms, '$(cat "$work/out")' $(head -c 300 "$work/err")"
 fi
 
-echo "update check: $passed passed, $failed failed"
-[ "$failed" = 0 ]
+finish_test_run
