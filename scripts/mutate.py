@@ -1,0 +1,626 @@
+#!/usr/bin/env python3
+"""Mutation testing: how many small faults do the unit tests catch?
+
+Each mutant is one small change to one source file (a flipped comparison, a swapped operator, a
+nudged constant, a negated condition or a deleted statement). The tool applies it to a copy of the
+sources (build/mutation/src), rebuilds only what changed in its own unoptimised build
+(build/mutation/build), runs the test programs that cover the file and puts the file back. A mutant
+is "killed" when a test fails or hangs, "survived" when every test passes, and counted apart as "not
+compiled" when the build refuses it. The score is killed / (killed + survived).
+
+    python3 scripts/mutate.py                       every file in scope (a few hours)
+    python3 scripts/mutate.py --changed [BASE]      files changed since BASE, or whose tests changed
+    python3 scripts/mutate.py --library world       one library
+    python3 scripts/mutate.py --files protocol/release_number.cpp --limit 10
+    python3 scripts/mutate.py --list --library ui   print the mutants, build nothing
+
+It writes build/mutation/report.md (scores per library and file, every survivor) and
+build/mutation/results.json. Python 3 standard library only.
+"""
+import argparse
+import fcntl
+import json
+import os
+import re
+import shutil
+import signal
+import subprocess
+import sys
+import time
+from dataclasses import asdict, dataclass
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parent.parent
+WORK = ROOT / "build" / "mutation"
+COPY = WORK / "src"
+BUILD = WORK / "build"
+
+# The files in scope and the test programs that cover each, run in this order; the first failure
+# kills the mutant, so the program most likely to catch a fault goes first. "tests" names the test
+# files aimed at the file: --changed picks the file again when one of them changes. End-to-end tests
+# (ctest names) run only with --end-to-end, and only for files reached through them alone.
+SCOPE = """
+file                          | library  | programs                                    | tests                                        | end-to-end
+world/movement.cpp            | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test bot_walk_test                  |
+world/movement.h              | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test bot_walk_test                  |
+world/body.h                  | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test presence_protocol_test         |
+world/player.h                | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test                                |
+world/room_geometry.cpp       | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test                                |
+world/room_geometry.h         | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test movement_test                  |
+world/scene_mesh.h            | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test                                |
+ui/ui_mesh.cpp                | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test                                 |
+ui/ui_mesh.h                  | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test                                 |
+ui/widgets.cpp                | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
+ui/widgets.h                  | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
+ui/menu_screens.cpp           | ui       | vz_pure_tests vz_client_tests               | menu_test                                    |
+ui/menu_screens.h             | ui       | vz_pure_tests vz_client_tests               | menu_test                                    |
+ui/font_atlas.cpp             | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
+ui/font_atlas.h               | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
+protocol/messages.cpp         | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
+protocol/messages.h           | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
+protocol/remote_players.h     | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
+protocol/presence_session.cpp | protocol | vz_net_tests vz_pure_tests vz_client_tests  | presence_client_test presence_protocol_test  |
+protocol/presence_session.h   | protocol | vz_net_tests vz_pure_tests vz_client_tests  | presence_client_test presence_protocol_test  |
+protocol/roster_merge.cpp     | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
+protocol/address.cpp          | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test server_address_test   |
+protocol/address.h            | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test server_address_test   |
+protocol/peer_address.h       | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_server_test presence_client_test    |
+protocol/release_number.cpp   | protocol | vz_pure_tests vz_client_tests               | release_number_test                          |
+protocol/release_number.h     | protocol | vz_pure_tests vz_client_tests               | release_number_test                          |
+server/presence_server.cpp    | server   | vz_pure_tests vz_net_tests                  | presence_server_test                         |
+server/presence_server.h      | server   | vz_pure_tests vz_net_tests                  | presence_server_test                         |
+render/camera.cpp             | render   | vz_client_tests                             | camera_test                                  |
+render/camera.h               | render   | vz_client_tests                             | camera_test                                  |
+app/app_state.cpp             | app      | vz_client_tests                             | app_state_test                               |
+app/app_state.h               | app      | vz_client_tests                             | app_state_test player_control_test           |
+app/player_control.cpp        | app      | vz_client_tests                             | player_control_test                          | play_end_to_end
+"""
+
+# Suites that test only libraries outside the scope, left out because no mutant can fail them: the
+# floor generator's and decoder's everywhere (unoptimised, they take most of vz_pure_tests' time),
+# the font check's for every library but ui, whose font baking it drives.
+SUITES_OUTSIDE_SCOPE = ["Floor*", "MipChain*"]
+SUITES_OF_UI_ONLY = ["FontCheck*"]
+
+
+@dataclass
+class ScopeRow:
+    file: str
+    library: str
+    programs: list
+    tests: list
+    end_to_end: list
+
+
+def read_scope():
+    rows = []
+    for line in SCOPE.strip().splitlines()[1:]:
+        file, library, programs, tests, end_to_end = [cell.strip() for cell in line.split("|")]
+        rows.append(ScopeRow(file, library, programs.split(), tests.split(), end_to_end.split()))
+    return rows
+
+
+# ---------------------------------------------------------------------------------------------------
+# Finding mutants
+# ---------------------------------------------------------------------------------------------------
+
+@dataclass
+class Mutant:
+    file: str
+    line: int
+    start: int  # offsets into the file's text: text[start:end] becomes replacement
+    end: int
+    replacement: str
+    kind: str  # comparison, arithmetic, constant, condition, deletion
+    change: str  # what a reader sees, e.g. "`<` to `<=`"
+    mutated: str  # the line as the mutant reads
+
+
+def blank_non_code(text):
+    """The text with comments, string and character literals, preprocessor lines and static_asserts
+    replaced by spaces (line ends kept), so that offsets and line numbers still match the original."""
+    out = list(text)
+
+    def blank(start, end):
+        for i in range(start, end):
+            if out[i] != "\n":
+                out[i] = " "
+
+    i, n = 0, len(text)
+    line_start = True
+    while i < n:
+        c = text[i]
+        if line_start and c in " \t":
+            i += 1
+            continue
+        if line_start and c == "#":  # a preprocessor line, with its continuations
+            end = i
+            while end < n and (text[end] != "\n" or text[end - 1] == "\\"):
+                end += 1
+            blank(i, end)
+            i = end
+            continue
+        line_start = c == "\n"
+        if text.startswith("//", i):
+            end = text.find("\n", i)
+            end = n if end < 0 else end
+            blank(i, end)
+            i = end
+        elif text.startswith("/*", i):
+            end = text.find("*/", i + 2)
+            end = n if end < 0 else end + 2
+            blank(i, end)
+            i = end
+        elif c in "\"'":
+            end = i + 1
+            while end < n and text[end] != c:
+                end += 2 if text[end] == "\\" else 1
+            blank(i, end + 1)
+            i = end + 1
+        else:
+            i += 1
+    code = "".join(out)
+    for match in re.finditer(r"\bstatic_assert\s*\(", code):
+        end = matching_close(code, match.end() - 1)
+        semicolon = code.find(";", end)
+        blank(match.start(), semicolon + 1)
+    return "".join(out)
+
+
+def matching_close(code, open_at):
+    """Offset of the bracket that closes the one at open_at."""
+    pairs = {"(": ")", "[": "]", "{": "}"}
+    opening, closing = code[open_at], pairs[code[open_at]]
+    depth = 0
+    for i in range(open_at, len(code)):
+        if code[i] == opening:
+            depth += 1
+        elif code[i] == closing:
+            depth -= 1
+            if depth == 0:
+                return i
+    return len(code)
+
+
+# "Type name" at the start of a statement: a declaration, whose array sizes and whose deletion
+# would only break compilation.
+DECLARATION = re.compile(r"^\s*(?:(?:static|const|constexpr|inline|extern|unsigned|signed|long|short)\s+)*"
+                         r"[A-Za-z_][\w:]*(?:<[^;]*?>)?\s*[*&]*\s+[A-Za-z_]\w*\s*(?:[\[=;,{(]|$)")
+NOT_TYPES = {"return", "else", "case", "goto", "delete", "throw", "new", "co_return"}
+
+
+def is_declaration(statement):
+    match = DECLARATION.match(statement)
+    return bool(match) and statement.split()[0] not in NOT_TYPES
+
+
+def declaration_sizes(code):
+    """Offset ranges of array sizes in declarations ("float corners[8][3]", "uint8_t (&out)[N]")."""
+    ranges = []
+    for match in re.finditer(r"\[", code):
+        start = max(code.rfind(";", 0, match.start()), code.rfind("{", 0, match.start()),
+                    code.rfind("}", 0, match.start())) + 1
+        statement = code[start:match.start()]
+        if is_declaration(statement) and not re.search(r"(?<![=!<>])=(?!=)", statement):
+            ranges.append((match.start(), matching_close(code, match.start())))
+    return ranges
+
+
+OPERATOR = re.compile(r"<<=|>>=|<<|>>|<=|>=|==|!=|->|\+\+|--|\+=|-=|\*=|/=|&&|\|\||[<>+\-*/]")
+SWAPS = {"<": "<=", "<=": "<", ">": ">=", ">=": ">", "==": "!=", "!=": "==",
+         "+": "-", "-": "+", "*": "/", "/": "*", "+=": "-=", "-=": "+=", "*=": "/=", "/=": "*="}
+NUMBER = re.compile(r"(?<![\w.])(0[xX][0-9a-fA-F]+|\d+\.\d*(?:[eE][+-]?\d+)?|\.\d+(?:[eE][+-]?\d+)?|"
+                    r"\d+(?:[eE][+-]?\d+)?)([uUlLfF]*)(?![\w.])")
+
+
+def nudged(number):
+    """n to n + 1 for integers; times 1.1 for floats, 0 to 0.1."""
+    if number.lower().startswith("0x"):
+        return hex(int(number, 16) + 1)
+    if not re.search(r"[.eE]", number):
+        return str(int(number) + 1)
+    value = float(number)
+    text = "%.9g" % (value * 1.1 if value else 0.1)
+    return text if re.search(r"[.e]", text) else text + ".0"
+
+
+def find_mutants(file, text):
+    code = blank_non_code(text)
+    sizes = declaration_sizes(code)
+    line_of = lambda offset: code.count("\n", 0, offset) + 1
+    in_sizes = lambda offset: any(start <= offset <= end for start, end in sizes)
+    mutants = []
+
+    def add(start, end, replacement, kind, change):
+        if not in_sizes(start):
+            line_start = text.rfind("\n", 0, start) + 1
+            line_end = text.find("\n", end)
+            mutated = text[line_start:start] + replacement + text[end:line_end if line_end >= 0 else len(text)]
+            mutants.append(Mutant(file, line_of(start), start, end, replacement, kind, change, one_line(mutated, 110)))
+
+    # Binary operators, written with a space on both sides as the code's style writes every one of
+    # them; pointers, dereferences, unary minus and templates never are.
+    for match in OPERATOR.finditer(code):
+        op, start, end = match.group(), match.start(), match.end()
+        if op in SWAPS and code[start - 1:start].isspace() and code[end:end + 1].isspace():
+            kind = "comparison" if op in ("<", "<=", ">", ">=", "==", "!=") else "arithmetic"
+            add(start, end, SWAPS[op], kind, f"`{op}` to `{SWAPS[op]}`")
+
+    for match in NUMBER.finditer(code):
+        number, suffix = match.group(1), match.group(2)
+        if "f" in suffix.lower() and not re.search(r"[.eE]", number):
+            continue
+        new = nudged(number) + suffix
+        add(match.start(), match.end(), new, "constant", f"`{match.group()}` to `{new}`")
+
+    for match in re.finditer(r"\bif\s*\(", code):
+        open_at = match.end() - 1
+        close_at = matching_close(code, open_at)
+        condition = text[open_at + 1:close_at]
+        add(open_at + 1, close_at, f"!({condition})", "condition", f"`if ({one_line(condition)})` negated")
+
+    for start, end, what in deletable_statements(code):
+        # A break before the switch's end or an empty default changes nothing.
+        if what == "break" and re.match(r"\s*(?:default\s*:\s*break\s*;|\})", code[end:]):
+            continue
+        add(start, end, ";", "deletion", f"{what} `{one_line(text[start:end])}` deleted")
+
+    mutants.sort(key=lambda m: (m.start, m.kind))
+    return mutants
+
+
+def one_line(text, width=70):
+    text = " ".join(text.split())
+    return text if len(text) <= width else text[:width - 3] + "..."
+
+
+def deletable_statements(code):
+    """(start, end, what) of each whole one-line statement that is a return, break, continue,
+    assignment or call: a line of its own, the body after an if, for, while, else or case label on
+    the same line, or a one-line function's body."""
+    control = re.compile(r"(?:\}\s*)?(?:else\s+)?(?:if|for|while)\s*\(")
+    label = re.compile(r"(?:case\b.*?|default\s*)(?<!:):(?!:)\s*")
+    function_body = re.compile(r"\)\s*(?:const\s*)?\{\s*(.*;)\s*\}$")
+    found = []
+    offset = 0
+    depth = 0  # parentheses open at the start of the line
+    statement_may_start = True  # the line before ended a statement, a block's start or end, or a label
+    header_open = False  # inside a control header that spans lines
+    for line in code.split("\n"):
+        stripped = line.strip()
+        begin = offset + len(line) - len(line.lstrip())
+        candidate = None
+        if depth == 0 and stripped:
+            is_control = control.match(stripped)
+            is_label = label.match(stripped)
+            body = function_body.search(stripped)
+            if is_control:
+                close_at = matching_close(stripped, is_control.end() - 1)
+                if close_at < len(stripped):
+                    candidate = (close_at + 1, stripped[close_at + 1:])
+                else:
+                    header_open = True
+            elif stripped.startswith("else "):
+                candidate = (5, stripped[5:])
+            elif is_label:
+                candidate = (is_label.end(), stripped[is_label.end():])
+            elif body:
+                candidate = (body.start(1), body.group(1))
+            elif statement_may_start:
+                candidate = (0, stripped)
+        if candidate:
+            at, statement = candidate
+            at += len(statement) - len(statement.lstrip())
+            statement = statement.strip()
+            what = statement_kind(statement)
+            if what:
+                found.append((begin + at, begin + at + len(statement), what))
+        depth += line.count("(") - line.count(")")
+        if stripped:
+            ends_header = header_open and depth == 0
+            if depth == 0:
+                header_open = False
+            statement_may_start = depth == 0 and (stripped[-1] in ";{}:" or (ends_header and stripped[-1] == ")"))
+        offset += len(line) + 1
+    return found
+
+
+def statement_kind(statement):
+    if not statement.endswith(";") or statement.count(";") != 1 or "{" in statement:
+        return None
+    if statement.count("(") != statement.count(")"):
+        return None
+    if re.match(r"return\b", statement):
+        return "return"
+    if statement in ("break;", "continue;"):
+        return statement[:-1]
+    if is_declaration(statement):
+        return None
+    if re.match(r"(\+\+|--)[\w.\[\]]+;$|[\w.\[\]>-]+(\+\+|--);$", statement):
+        return "assignment"
+    outside = statement  # the statement with every parenthesised part taken out
+    while re.search(r"\([^()]*\)", outside):
+        outside = re.sub(r"\([^()]*\)", "", outside)
+    if re.search(r"(?<![=!<>+\-*/])[+\-*/%&|^]?=(?!=)", outside):
+        return "assignment"
+    if re.match(r"[\w:.\[\]>-]+\s*\(.*\)\s*;$", statement):
+        return "call"
+    return None
+
+
+# ---------------------------------------------------------------------------------------------------
+# Building and testing the copy
+# ---------------------------------------------------------------------------------------------------
+
+def log(message):
+    print(message, flush=True)
+
+
+def sync_copy():
+    """Brings the copy in line with the work tree, writing only files that differ, so the build stays
+    incremental. This also puts back any file an interrupted run left mutated."""
+    listed = subprocess.run(["git", "ls-files", "-co", "--exclude-standard", "-z"], cwd=ROOT, check=True,
+                            capture_output=True).stdout.decode().split("\0")
+    for name in filter(None, listed):
+        source, target = ROOT / name, COPY / name
+        if not source.is_file():
+            continue
+        data = source.read_bytes()
+        if not target.is_file() or target.read_bytes() != data:
+            target.parent.mkdir(parents=True, exist_ok=True)
+            target.write_bytes(data)
+            shutil.copymode(source, target)
+
+
+def configure():
+    if (BUILD / "build.ninja").exists():
+        return
+    # The same dependencies as scripts/build.sh, from the same pinned versions.
+    paths = subprocess.run(["bash", "-c", 'source scripts/versions.sh && bash scripts/setup.sh >&2 && echo '
+                            '"$VZ_CACHE/sdl3-$SDL3_VERSION;$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib;'
+                            '$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include"'],
+                           cwd=COPY, check=True, capture_output=True, text=True).stdout.strip().split(";")
+    subprocess.run(["cmake", "-S", str(COPY), "-B", str(BUILD), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+                    "-DCMAKE_CXX_FLAGS_DEBUG=-O0", "-DCMAKE_C_FLAGS_DEBUG=-O0",  # no -g: quicker to compile and link
+                    "-DVZ_TESTS=ON", "-DVZ_BENCHMARKS=OFF", "-DVZ_SANITIZE=OFF",
+                    f"-DCMAKE_PREFIX_PATH={paths[0]}", f"-DVZ_DAWN_DIR={paths[1]}", f"-DVZ_STB_INCLUDE_DIR={paths[2]}"],
+                   check=True, stdout=subprocess.DEVNULL)
+
+
+def build(targets, jobs):
+    """True when every target built."""
+    result = subprocess.run(["ninja", "-C", str(BUILD), f"-j{jobs}", *targets], capture_output=True, text=True)
+    return result.returncode == 0
+
+
+def run_in_group(command, timeout):
+    """Runs command in a process group of its own (the network tests start servers and bots) and kills
+    the whole group when it outlives timeout. (exit code or None on timeout, output)."""
+    process = subprocess.Popen(command, cwd=BUILD, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                               text=True, errors="replace", start_new_session=True)
+    try:
+        output, _ = process.communicate(timeout=timeout)
+        return process.returncode, output
+    except subprocess.TimeoutExpired:
+        os.killpg(process.pid, signal.SIGKILL)
+        process.communicate()
+        return None, ""
+
+
+def test_command(program, library=None):
+    """The command that runs program for a mutant of library (None: of any library)."""
+    if program.startswith("vz_"):
+        skipped = SUITES_OUTSIDE_SCOPE + (SUITES_OF_UI_ONLY if library not in (None, "ui") else [])
+        return [str(BUILD / program), "--gtest_brief=1", "--gtest_fail_fast", "--gtest_filter=-" + ":".join(skipped)]
+    return ["ctest", "--test-dir", str(BUILD), "-R", f"^{program}$", "--output-on-failure"]
+
+
+def build_targets(program):
+    return [program] if program.startswith("vz_") else ["all"]  # end-to-end tests use every program
+
+
+def first_failure(output):
+    match = re.search(r"\[  FAILED  \] (\S+)", output)
+    return match.group(1) if match else ""
+
+
+# ---------------------------------------------------------------------------------------------------
+# Running mutants
+# ---------------------------------------------------------------------------------------------------
+
+def programs_for(row, end_to_end):
+    return row.programs + (row.end_to_end if end_to_end else [])
+
+
+def measure_baseline(rows, args):
+    """Builds the unmutated copy, checks that every program passes and sets each one's timeout."""
+    programs = []
+    for row in rows:
+        programs += [p for p in programs_for(row, args.end_to_end) if p not in programs]
+    log(f"baseline: building {' '.join(programs)}")
+    if not build(sorted({t for p in programs for t in build_targets(p)}), args.jobs):
+        sys.exit("the unmutated sources do not build in build/mutation/build; see ninja -C build/mutation/build")
+    timeouts = {}
+    for program in programs:
+        began = time.monotonic()
+        code, output = run_in_group(test_command(program), 900)
+        seconds = time.monotonic() - began
+        if code != 0:
+            sys.exit(f"{program} fails before any mutation:\n{output[-3000:]}")
+        timeouts[program] = max(30.0, 5 * seconds)  # a loaded machine runs slower; a hang still ends
+        log(f"baseline: {program} passes in {seconds:.1f} s (timeout {timeouts[program]:.0f} s)")
+    return timeouts
+
+
+def run_mutant(mutant, original, row, args, timeouts):
+    """(status, killer, seconds spent building): status is killed, survived or not compiled."""
+    path = COPY / mutant.file
+    path.write_text(original[:mutant.start] + mutant.replacement + original[mutant.end:], encoding="utf-8")
+    building = 0.0
+    try:
+        for program in programs_for(row, args.end_to_end):
+            began = time.monotonic()
+            built = build(build_targets(program), args.jobs)
+            building += time.monotonic() - began
+            if not built:
+                return "not compiled", "", building
+            code, output = run_in_group(test_command(program, row.library), timeouts[program])
+            if code is None:
+                return "killed", f"{program} (timed out)", building
+            if code != 0:
+                return "killed", f"{program} {first_failure(output)}".strip(), building
+        return "survived", "", building
+    finally:
+        path.write_text(original, encoding="utf-8")
+
+
+def spread(mutants, limit):
+    """At most limit mutants, taken evenly across the file."""
+    if not limit or len(mutants) <= limit:
+        return mutants
+    return [mutants[i * len(mutants) // limit] for i in range(limit)]
+
+
+def changed_scope_files(base, rows):
+    def git(*command):
+        return subprocess.run(["git", *command], cwd=ROOT, capture_output=True, text=True)
+    if base is None:
+        base = "origin/main" if git("rev-parse", "--verify", "-q", "origin/main").returncode == 0 else "main"
+    merge_base = git("merge-base", base, "HEAD").stdout.strip()
+    if not merge_base:
+        sys.exit(f"no common history with {base}")
+    changed = set(git("diff", "--name-only", merge_base).stdout.split())
+    changed |= set(git("ls-files", "--others", "--exclude-standard").stdout.split())
+    log(f"changed since {base} ({merge_base[:10]}): {len(changed)} files")
+    return [row for row in rows
+            if row.file in changed or any(f"tests/{test}.cpp" in changed for test in row.tests)]
+
+
+def select_rows(args):
+    rows = read_scope()
+    if args.changed is not None:
+        rows = changed_scope_files(args.changed or None, rows)
+    if args.library:
+        rows = [row for row in rows if row.library in args.library]
+    if args.files:
+        unknown = set(args.files) - {row.file for row in rows}
+        if unknown:
+            sys.exit(f"not in scope: {' '.join(sorted(unknown))} (see the table at the top of {__file__})")
+        rows = [row for row in rows if row.file in args.files]
+    return rows
+
+
+# ---------------------------------------------------------------------------------------------------
+# Report
+# ---------------------------------------------------------------------------------------------------
+
+def score_line(name, results, mutants_found):
+    killed = sum(r["status"] == "killed" for r in results)
+    survived = sum(r["status"] == "survived" for r in results)
+    broken = sum(r["status"] == "not compiled" for r in results)
+    score = f"{100 * killed / (killed + survived):.1f} %" if killed + survived else "-"
+    return f"| {name} | {mutants_found} | {killed} | {survived} | {broken} | {score} |"
+
+
+def describe(mutant):
+    """The change, and for all but deletions the line as the mutant reads."""
+    if mutant["kind"] == "deletion":
+        return mutant["change"]
+    return f"{mutant['change']}: `{mutant['mutated']}`"
+
+
+def write_report(results, rows, found, command, seconds):
+    head = "| {} | mutants | killed | survived | not compiled | score |\n|---|---|---|---|---|---|"
+    lines = ["# Mutation report", "",
+             f"`{command}`: {len(results)} mutants run in {seconds / 60:.0f} minutes "
+             f"(commit {git_commit()}).", "", "## Per library", "", head.format("library")]
+    libraries = sorted({row.library for row in rows}, key=[r.library for r in read_scope()].index)
+    for library in libraries:
+        files = [row.file for row in rows if row.library == library]
+        lines.append(score_line(library, [r for r in results if r["file"] in files],
+                                sum(found[f] for f in files)))
+    lines.append(score_line("**all**", results, sum(found.values())))
+    lines += ["", "## Per file", "", head.format("file")]
+    for row in rows:
+        lines.append(score_line(f"`{row.file}`", [r for r in results if r["file"] == row.file], found[row.file]))
+    lines += ["", "## Survivors", ""]
+    survivors = [r for r in results if r["status"] == "survived"]
+    for r in survivors:
+        lines.append(f"- `{r['file']}:{r['line']}` {describe(r)}")
+    if not survivors:
+        lines.append("None.")
+    report = WORK / "report.md"
+    report.write_text("\n".join(lines) + "\n")
+    (WORK / "results.json").write_text(json.dumps(results, indent=1) + "\n")
+    log(f"report: {report}")
+    print("\n".join(lines[:lines.index("## Per file")]))
+
+
+def git_commit():
+    return subprocess.run(["git", "rev-parse", "--short", "HEAD"], cwd=ROOT, capture_output=True,
+                          text=True).stdout.strip()
+
+
+# ---------------------------------------------------------------------------------------------------
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__, formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--changed", nargs="?", const="", metavar="BASE",
+                        help="only files in scope changed since BASE (default origin/main, else main), "
+                             "or whose test files changed; uncommitted changes count")
+    parser.add_argument("--files", nargs="+", metavar="FILE", help="only these files (paths as in the table)")
+    parser.add_argument("--library", nargs="+", metavar="NAME", help="only these libraries")
+    parser.add_argument("--limit", type=int, default=0, metavar="N", help="at most N mutants per file, spread evenly")
+    parser.add_argument("--jobs", type=int, default=2, metavar="N", help="parallel build jobs (default 2)")
+    parser.add_argument("--end-to-end", action="store_true",
+                        help="also run the end-to-end tests named in the table (minutes each)")
+    parser.add_argument("--list", action="store_true", help="list the mutants and build nothing")
+    args = parser.parse_args()
+
+    rows = select_rows(args)
+    if not rows:
+        log("no file in scope to mutate")
+        return
+    every = {row.file: find_mutants(row.file, (ROOT / row.file).read_text(encoding="utf-8")) for row in rows}
+    mutants = {file: spread(found_in_file, args.limit) for file, found_in_file in every.items()}
+    found = {file: len(found_in_file) for file, found_in_file in mutants.items()}
+    if args.list:
+        for row in rows:
+            for m in mutants[row.file]:
+                print(f"{m.file}:{m.line}: {describe(asdict(m))}")
+        print(f"{sum(map(len, mutants.values()))} mutants in {len(rows)} files")
+        return
+
+    WORK.mkdir(parents=True, exist_ok=True)
+    lock = open(WORK / "lock", "w")
+    try:
+        fcntl.flock(lock, fcntl.LOCK_EX | fcntl.LOCK_NB)
+    except BlockingIOError:
+        sys.exit("another mutation run is using build/mutation")
+
+    began = time.monotonic()
+    sync_copy()
+    configure()
+    timeouts = measure_baseline(rows, args)
+    total = sum(map(len, mutants.values()))
+    results, done = [], 0
+    try:
+        for row in rows:
+            original = (COPY / row.file).read_text(encoding="utf-8")
+            for mutant in mutants[row.file]:
+                done += 1
+                started = time.monotonic()
+                status, killer, building = run_mutant(mutant, original, row, args, timeouts)
+                results.append({**asdict(mutant), "library": row.library, "status": status, "killer": killer})
+                log(f"[{done}/{total}] {mutant.file}:{mutant.line} {mutant.change}: {status} {killer} "
+                    f"({time.monotonic() - started:.0f} s, {building:.0f} s of it building)")
+    except KeyboardInterrupt:
+        log("interrupted: reporting the mutants run so far")
+    finally:
+        sync_copy()
+    write_report(results, rows, found, " ".join(["python3 scripts/mutate.py", *sys.argv[1:]]),
+                 time.monotonic() - began)
+
+
+if __name__ == "__main__":
+    main()
