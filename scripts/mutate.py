@@ -44,7 +44,6 @@ file                          | library  | programs                             
 world/movement.cpp            | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test bot_walk_test                  |
 world/movement.h              | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test bot_walk_test                  |
 world/body.h                  | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test presence_protocol_test         |
-world/player.h                | world    | vz_pure_tests vz_client_tests vz_net_tests  | movement_test                                |
 world/room_geometry.cpp       | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test                                |
 world/room_geometry.h         | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test movement_test                  |
 world/scene_mesh.h            | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test                                |
@@ -53,7 +52,6 @@ ui/ui_mesh.h                  | ui       | vz_pure_tests vz_client_tests        
 ui/widgets.cpp                | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
 ui/widgets.h                  | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
 ui/menu_screens.cpp           | ui       | vz_pure_tests vz_client_tests               | menu_test                                    |
-ui/menu_screens.h             | ui       | vz_pure_tests vz_client_tests               | menu_test                                    |
 ui/font_atlas.cpp             | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
 ui/font_atlas.h               | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
 protocol/messages.cpp         | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
@@ -373,15 +371,18 @@ def sync_copy():
 
 
 def configure():
-    if (BUILD / "build.ninja").exists():
-        return
+    """Configures build/mutation/build, or brings an existing one up to these options."""
     # The same dependencies as scripts/build.sh, from the same pinned versions.
     paths = subprocess.run(["bash", "-c", 'source scripts/versions.sh && bash scripts/setup.sh >&2 && echo '
                             '"$VZ_CACHE/sdl3-$SDL3_VERSION;$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib;'
                             '$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include"'],
                            cwd=COPY, check=True, capture_output=True, text=True).stdout.strip().split(";")
+    # Unoptimised and without debug information, so a mutant recompiles and links quickly. A mutant
+    # that lets a function end without its return is refused: the compiler warns of it anyway, and
+    # unoptimised code often returns the right value by luck.
+    flags = "-O0 -Werror=return-type"
     subprocess.run(["cmake", "-S", str(COPY), "-B", str(BUILD), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
-                    "-DCMAKE_CXX_FLAGS_DEBUG=-O0", "-DCMAKE_C_FLAGS_DEBUG=-O0",  # no -g: quicker to compile and link
+                    f"-DCMAKE_CXX_FLAGS_DEBUG={flags}", f"-DCMAKE_C_FLAGS_DEBUG={flags}",
                     "-DVZ_TESTS=ON", "-DVZ_BENCHMARKS=OFF", "-DVZ_SANITIZE=OFF",
                     f"-DCMAKE_PREFIX_PATH={paths[0]}", f"-DVZ_DAWN_DIR={paths[1]}", f"-DVZ_STB_INCLUDE_DIR={paths[2]}"],
                    check=True, stdout=subprocess.DEVNULL)
@@ -542,6 +543,8 @@ def write_report(results, rows, found, command, seconds):
     lines.append(score_line("**all**", results, sum(found.values())))
     lines += ["", "## Per file", "", head.format("file")]
     for row in rows:
+        if not found[row.file]:
+            continue
         lines.append(score_line(f"`{row.file}`", [r for r in results if r["file"] == row.file], found[row.file]))
     lines += ["", "## Survivors", ""]
     survivors = [r for r in results if r["status"] == "survived"]
