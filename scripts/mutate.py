@@ -33,7 +33,6 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parent.parent
 WORK = ROOT / "build" / "mutation"
 COPY = WORK / "src"
-BUILD = WORK / "build"
 
 # The files in scope and the test programs that cover each, run in this order; the first failure
 # kills the mutant, so the program most likely to catch a fault goes first. "tests" names the test
@@ -48,12 +47,12 @@ world/room_geometry.cpp       | world    | vz_pure_tests vz_client_tests vz_net_
 world/room_geometry.h         | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test movement_test                  |
 world/scene_mesh.h            | world    | vz_pure_tests vz_client_tests vz_net_tests  | geometry_test                                |
 ui/ui_mesh.cpp                | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test                                 |
-ui/ui_mesh.h                  | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test                                 |
+ui/ui_mesh.h                  | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test font_atlas_test                 |
 ui/widgets.cpp                | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
 ui/widgets.h                  | ui       | vz_pure_tests vz_client_tests               | menu_test ui_mesh_test                       |
 ui/menu_screens.cpp           | ui       | vz_pure_tests vz_client_tests               | menu_test                                    |
-ui/font_atlas.cpp             | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
-ui/font_atlas.h               | ui       | vz_pure_tests vz_client_tests               | ui_mesh_test menu_test                       |
+ui/font_atlas.cpp             | ui       | vz_pure_tests vz_client_tests               | font_atlas_test ui_mesh_test                 |
+ui/font_atlas.h               | ui       | vz_pure_tests vz_client_tests               | font_atlas_test ui_mesh_test                 |
 protocol/messages.cpp         | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
 protocol/messages.h           | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
 protocol/remote_players.h     | protocol | vz_pure_tests vz_net_tests vz_client_tests  | presence_protocol_test presence_client_test  |
@@ -370,54 +369,62 @@ def sync_copy():
             shutil.copymode(source, target)
 
 
-def configure():
-    """Configures build/mutation/build, or brings an existing one up to these options."""
-    # The same dependencies as scripts/build.sh, from the same pinned versions.
-    paths = subprocess.run(["bash", "-c", 'source scripts/versions.sh && bash scripts/setup.sh >&2 && echo '
-                            '"$VZ_CACHE/sdl3-$SDL3_VERSION;$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib;'
-                            '$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include"'],
-                           cwd=COPY, check=True, capture_output=True, text=True).stdout.strip().split(";")
-    # Unoptimised and without debug information, so a mutant recompiles and links quickly. A mutant
-    # that lets a function end without its return is refused: the compiler warns of it anyway, and
-    # unoptimised code often returns the right value by luck.
-    flags = "-O0 -Werror=return-type"
-    subprocess.run(["cmake", "-S", str(COPY), "-B", str(BUILD), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
-                    f"-DCMAKE_CXX_FLAGS_DEBUG={flags}", f"-DCMAKE_C_FLAGS_DEBUG={flags}",
-                    "-DVZ_TESTS=ON", "-DVZ_BENCHMARKS=OFF", "-DVZ_SANITIZE=OFF",
-                    f"-DCMAKE_PREFIX_PATH={paths[0]}", f"-DVZ_DAWN_DIR={paths[1]}", f"-DVZ_STB_INCLUDE_DIR={paths[2]}"],
-                   check=True, stdout=subprocess.DEVNULL)
+@dataclass
+class Build:
+    """One configured build of the copy: the plain one every mutant runs in, and the one with
+    AddressSanitizer and UndefinedBehaviorSanitizer that survivors run in once more, as the test
+    command runs every test in a sanitizer build too."""
+    folder: Path
+    sanitize: bool
+    # The test command's settings for sanitizer runs (scripts/test.sh).
+    environment = {"ASAN_OPTIONS": "detect_leaks=0:abort_on_error=1:max_malloc_fill_size=1000000:malloc_fill_byte=190",
+                   "UBSAN_OPTIONS": "print_stacktrace=1:halt_on_error=1"}
+
+    def configure(self):
+        # The same dependencies as scripts/build.sh, from the same pinned versions.
+        paths = subprocess.run(["bash", "-c", 'source scripts/versions.sh && bash scripts/setup.sh >&2 && echo '
+                                '"$VZ_CACHE/sdl3-$SDL3_VERSION;$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib;'
+                                '$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include"'],
+                               cwd=COPY, check=True, capture_output=True, text=True).stdout.strip().split(";")
+        # Unoptimised and without debug information, so a mutant recompiles and links quickly. A
+        # mutant that lets a function end without its return is refused: the compiler warns of it
+        # anyway, and unoptimised code often returns the right value by luck.
+        flags = "-O0 -Werror=return-type"
+        subprocess.run(["cmake", "-S", str(COPY), "-B", str(self.folder), "-G", "Ninja", "-DCMAKE_BUILD_TYPE=Debug",
+                        f"-DCMAKE_CXX_FLAGS_DEBUG={flags}", f"-DCMAKE_C_FLAGS_DEBUG={flags}",
+                        "-DVZ_TESTS=ON", "-DVZ_BENCHMARKS=OFF", f"-DVZ_SANITIZE={'ON' if self.sanitize else 'OFF'}",
+                        f"-DCMAKE_PREFIX_PATH={paths[0]}", f"-DVZ_DAWN_DIR={paths[1]}",
+                        f"-DVZ_STB_INCLUDE_DIR={paths[2]}"], check=True, stdout=subprocess.DEVNULL)
+
+    def build(self, program, jobs):
+        """True when the program and what it runs built."""
+        targets = [program] if program.startswith("vz_") else ["all"]  # end-to-end tests use every program
+        result = subprocess.run(["ninja", "-C", str(self.folder), f"-j{jobs}", *targets], capture_output=True)
+        return result.returncode == 0
+
+    def run(self, program, timeout, library=None, only_test=None):
+        """Runs program for a mutant of library (None: of any library), or only one of its tests, in a
+        process group of its own (the network tests start servers and bots), killing the whole group
+        when it outlives timeout. (exit code, or None on timeout; output)"""
+        if program.startswith("vz_"):
+            skipped = SUITES_OUTSIDE_SCOPE + (SUITES_OF_UI_ONLY if library not in (None, "ui") else [])
+            chosen = only_test or "-" + ":".join(skipped)
+            command = [str(self.folder / program), "--gtest_brief=1", "--gtest_fail_fast", f"--gtest_filter={chosen}"]
+        else:
+            command = ["ctest", "--test-dir", str(self.folder), "-R", f"^{program}$", "--output-on-failure"]
+        environment = {**os.environ, **(self.environment if self.sanitize else {})}
+        process = subprocess.Popen(command, cwd=self.folder, env=environment, stdout=subprocess.PIPE,
+                                   stderr=subprocess.STDOUT, text=True, errors="replace", start_new_session=True)
+        try:
+            output, _ = process.communicate(timeout=timeout)
+            return process.returncode, output
+        except subprocess.TimeoutExpired:
+            os.killpg(process.pid, signal.SIGKILL)
+            process.communicate()
+            return None, ""
 
 
-def build(targets, jobs):
-    """True when every target built."""
-    result = subprocess.run(["ninja", "-C", str(BUILD), f"-j{jobs}", *targets], capture_output=True, text=True)
-    return result.returncode == 0
-
-
-def run_in_group(command, timeout):
-    """Runs command in a process group of its own (the network tests start servers and bots) and kills
-    the whole group when it outlives timeout. (exit code or None on timeout, output)."""
-    process = subprocess.Popen(command, cwd=BUILD, stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                               text=True, errors="replace", start_new_session=True)
-    try:
-        output, _ = process.communicate(timeout=timeout)
-        return process.returncode, output
-    except subprocess.TimeoutExpired:
-        os.killpg(process.pid, signal.SIGKILL)
-        process.communicate()
-        return None, ""
-
-
-def test_command(program, library=None):
-    """The command that runs program for a mutant of library (None: of any library)."""
-    if program.startswith("vz_"):
-        skipped = SUITES_OUTSIDE_SCOPE + (SUITES_OF_UI_ONLY if library not in (None, "ui") else [])
-        return [str(BUILD / program), "--gtest_brief=1", "--gtest_fail_fast", "--gtest_filter=-" + ":".join(skipped)]
-    return ["ctest", "--test-dir", str(BUILD), "-R", f"^{program}$", "--output-on-failure"]
-
-
-def build_targets(program):
-    return [program] if program.startswith("vz_") else ["all"]  # end-to-end tests use every program
+BUILDS = [Build(WORK / "build", sanitize=False), Build(WORK / "build-sanitized", sanitize=True)]
 
 
 def first_failure(output):
@@ -434,42 +441,54 @@ def programs_for(row, end_to_end):
 
 
 def measure_baseline(rows, args):
-    """Builds the unmutated copy, checks that every program passes and sets each one's timeout."""
+    """Builds the unmutated copy in both builds, checks that every program passes and sets each one's
+    timeout: {(build folder, program): seconds}."""
     programs = []
     for row in rows:
         programs += [p for p in programs_for(row, args.end_to_end) if p not in programs]
-    log(f"baseline: building {' '.join(programs)}")
-    if not build(sorted({t for p in programs for t in build_targets(p)}), args.jobs):
-        sys.exit("the unmutated sources do not build in build/mutation/build; see ninja -C build/mutation/build")
     timeouts = {}
-    for program in programs:
-        began = time.monotonic()
-        code, output = run_in_group(test_command(program), 900)
-        seconds = time.monotonic() - began
-        if code != 0:
-            sys.exit(f"{program} fails before any mutation:\n{output[-3000:]}")
-        timeouts[program] = max(30.0, 5 * seconds)  # a loaded machine runs slower; a hang still ends
-        log(f"baseline: {program} passes in {seconds:.1f} s (timeout {timeouts[program]:.0f} s)")
+    for build in BUILDS:
+        build.configure()
+        for program in programs:
+            log(f"baseline: building {program} in {build.folder.relative_to(ROOT)}")
+            if not build.build(program, args.jobs):
+                sys.exit(f"the unmutated sources do not build; see ninja -C {build.folder}")
+            began = time.monotonic()
+            code, output = build.run(program, 900)
+            seconds = time.monotonic() - began
+            if code != 0:
+                sys.exit(f"{program} fails in {build.folder} before any mutation:\n{output[-3000:]}")
+            timeouts[build.folder, program] = max(30.0, 5 * seconds)  # a loaded machine runs slower
+            log(f"baseline: {program} passes in {seconds:.1f} s (timeout {timeouts[build.folder, program]:.0f} s)")
     return timeouts
 
 
 def run_mutant(mutant, original, row, args, timeouts):
-    """(status, killer, seconds spent building): status is killed, survived or not compiled."""
+    """(status, killer, seconds spent building): status is killed, survived or not compiled. A mutant
+    every test lets through in the plain build runs once more in the sanitizer build."""
     path = COPY / mutant.file
     path.write_text(original[:mutant.start] + mutant.replacement + original[mutant.end:], encoding="utf-8")
     building = 0.0
     try:
-        for program in programs_for(row, args.end_to_end):
-            began = time.monotonic()
-            built = build(build_targets(program), args.jobs)
-            building += time.monotonic() - began
-            if not built:
-                return "not compiled", "", building
-            code, output = run_in_group(test_command(program, row.library), timeouts[program])
-            if code is None:
-                return "killed", f"{program} (timed out)", building
-            if code != 0:
-                return "killed", f"{program} {first_failure(output)}".strip(), building
+        for build in BUILDS:
+            for program in programs_for(row, args.end_to_end):
+                began = time.monotonic()
+                built = build.build(program, args.jobs)
+                building += time.monotonic() - began
+                if not built:
+                    return "not compiled", "", building
+                timeout = timeouts[build.folder, program]
+                code, output = build.run(program, timeout, row.library)
+                where = " under the sanitizers" if build.sanitize else ""
+                if code is None:
+                    return "killed", f"{program} (timed out){where}", building
+                failed = first_failure(output)
+                # A failing test must fail again alone: a test that fails by chance kills nothing.
+                if code != 0 and failed and build.run(program, timeout, row.library, failed)[0] == 0:
+                    log(f"  {failed} failed once and then passed: not counted")
+                    continue
+                if code != 0:
+                    return "killed", f"{program} {failed}{where}".replace("  ", " ").strip(), building
         return "survived", "", building
     finally:
         path.write_text(original, encoding="utf-8")
@@ -603,7 +622,6 @@ def main():
 
     began = time.monotonic()
     sync_copy()
-    configure()
     timeouts = measure_baseline(rows, args)
     total = sum(map(len, mutants.values()))
     results, done = [], 0
