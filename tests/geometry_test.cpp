@@ -50,6 +50,51 @@ TEST(Room, EveryNormalPointsIntoTheRoomAndEveryFaceIsFlat) {
     }
 }
 
+// Each side is one quad of two triangles sharing a diagonal, so it covers the whole side; cases in
+// the order the mesh holds them.
+TEST(Room, EachSideCoversItsWholeWallWithItsNormalAndColour) {
+    struct Case {
+        const char* side;
+        int axis;  // the coordinate fixed on this side
+        float at;
+        float normal[3];
+        float colour[3];
+    };
+    const Case cases[] = {
+        {"floor", 1, 0, {0, 1, 0}, {0.36f, 0.37f, 0.39f}},     {"ceiling", 1, 4, {0, -1, 0}, {0.8f, 0.8f, 0.8f}},
+        {"-z wall", 2, -6, {0, 0, 1}, {0.62f, 0.63f, 0.65f}},  {"+z wall", 2, 6, {0, 0, -1}, {0.62f, 0.63f, 0.65f}},
+        {"-x wall", 0, -6, {1, 0, 0}, {0.62f, 0.63f, 0.65f}},  {"+x wall", 0, 6, {-1, 0, 0}, {0.62f, 0.63f, 0.65f}},
+    };
+    auto mesh = emptyMesh();
+    buildRoomMesh(*mesh);
+    for (int face = 0; face < 6; ++face) {
+        const Case& c = cases[face];
+        const SceneVertex* v = mesh->vertices + face * 6;
+        int corners = 0;  // bit per corner of the side: low or high on each of its two free axes
+        for (int i = 0; i < 6; ++i) {
+            EXPECT_EQ(v[i].position[c.axis], c.at) << c.side;
+            int bit = 0, shift = 0;
+            for (int axis = 0; axis < 3; ++axis) {
+                if (axis == c.axis) continue;
+                float high = axis == 1 ? 4.0f : 6.0f, low = axis == 1 ? 0.0f : -6.0f;
+                EXPECT_TRUE(v[i].position[axis] == low || v[i].position[axis] == high) << c.side;
+                bit |= (v[i].position[axis] == high) << shift++;
+            }
+            corners |= 1 << bit;
+            for (int k = 0; k < 3; ++k) {
+                EXPECT_EQ(v[i].normal[k], c.normal[k]) << c.side;
+                EXPECT_FLOAT_EQ(v[i].colour[k], c.colour[k]) << c.side;
+            }
+        }
+        EXPECT_EQ(corners, 15) << c.side << ": all four corners";
+        for (int k = 0; k < 3; ++k) {
+            EXPECT_EQ(v[3].position[k], v[0].position[k]) << c.side << ": the triangles share a diagonal";
+            EXPECT_EQ(v[4].position[k], v[2].position[k]) << c.side << ": the triangles share a diagonal";
+            if (k != c.axis) EXPECT_NE(v[0].position[k], v[2].position[k]) << c.side << ": between opposite corners";
+        }
+    }
+}
+
 TEST(Room, StopsAppendingOnceTheMeshIsFull) {
     auto mesh = emptyMesh();
     mesh->count = SceneVertexCapacity - 10;

@@ -88,13 +88,104 @@ TEST(Movement, OppositeKeysLetAMovingBodySlowToAStop) {
 }
 
 TEST(Movement, FacingFollowsYaw) {
-    LocalPlayer player = standingAtCentre();
-    player.yaw = 3.14159265f / 2;  // a quarter turn left: forward is -x
-    MovementInput input = playing();
-    input.forward = true;
-    run(player, input, 0.5f);
-    EXPECT_NEAR(player.vx, -4.0f, 1e-4f);
-    EXPECT_NEAR(player.vz, 0.0f, 1e-4f);
+    struct Case {
+        const char* keys;
+        bool w, s, a, d;
+        float vx, vz;
+    };
+    // A quarter turn left: forward is -x and right is -z.
+    const Case cases[] = {
+        {"W", true, false, false, false, -4, 0},
+        {"S", false, true, false, false, 4, 0},
+        {"D", false, false, false, true, 0, -4},
+        {"A", false, false, true, false, 0, 4},
+    };
+    for (const Case& c : cases) {
+        LocalPlayer player = standingAtCentre();
+        player.yaw = 3.14159265f / 2;
+        MovementInput input = playing();
+        input.forward = c.w;
+        input.backward = c.s;
+        input.left = c.a;
+        input.right = c.d;
+        run(player, input, 0.5f);
+        EXPECT_NEAR(player.vx, c.vx, 1e-4f) << c.keys;
+        EXPECT_NEAR(player.vz, c.vz, 1e-4f) << c.keys;
+    }
+}
+
+TEST(Movement, SpeedBuildsUpFrameByFrameFasterOnTheFloorThanInTheAir) {
+    struct Case {
+        float feet;
+        int frames;
+        float speed;
+    };
+    const Case cases[] = {
+        {0.0f, 1, 0.75f}, {0.0f, 5, 3.75f}, {0.0f, 6, 4.0f},  // walking speed reached in the sixth frame
+        {1.5f, 1, 1.0f / 6}, {1.5f, 2, 2.0f / 6},             // dropped from 1.5 m: a quarter of the grip
+    };
+    for (const Case& c : cases) {
+        LocalPlayer player = standingAtCentre();
+        player.y = c.feet;
+        MovementInput input = playing();
+        input.right = true;
+        for (int frame = 0; frame < c.frames; ++frame) stepLocalPlayer(player, input, Frame);
+        EXPECT_NEAR(player.vx, c.speed, 1e-5f) << c.frames << " frames at " << c.feet << " m";
+    }
+}
+
+TEST(Movement, ADroppedBodyLandsOnItsFrame) {
+    struct Case {
+        float height;
+        int landingFrame;
+    };
+    for (Case c : {Case{0.05f, 5}, Case{2.0f, 31}}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = c.height;
+        for (int frame = 1; frame < c.landingFrame; ++frame) stepLocalPlayer(player, playing(), Frame);
+        EXPECT_GT(player.y, 0.0f) << "still falling the frame before, from " << c.height << " m";
+        stepLocalPlayer(player, playing(), Frame);
+        EXPECT_EQ(player.y, 0.0f) << "landed, from " << c.height << " m";
+    }
+}
+
+TEST(Movement, StandingStillKeepsTheFeetOnTheFloorAtAnyFrameRate) {
+    for (float rate : {20.0f, 60.0f, 240.0f, 1000.0f}) {
+        LocalPlayer player = standingAtCentre();
+        for (int frame = 0; frame < int(rate); ++frame) {
+            stepLocalPlayer(player, playing(), 1.0f / rate);
+            ASSERT_EQ(player.y, 0.0f) << rate << " frames a second, frame " << frame;
+        }
+    }
+}
+
+// Two frames within one millisecond: the second, of length zero, leaves the body exactly as it was,
+// even against a wall, the ceiling or the floor.
+TEST(Movement, AZeroLengthFrameChangesNothing) {
+    struct Case {
+        const char* where;
+        float x, y, z, vx, vy, vz;
+    };
+    const Case cases[] = {
+        {"at the +x wall, leaving it", 5.65f, 0, 0, -1, 0, 0},
+        {"at the -x wall, leaving it", -5.65f, 0, 0, 1, 0, 0},
+        {"at the +z wall, leaving it", 0, 0, 5.65f, 0, 0, -1},
+        {"at the -z wall, leaving it", 0, 0, -5.65f, 0, 0, 1},
+        {"touching the ceiling, still rising", 0, 2.2f, 0, 0, 1, 0},
+        {"on the floor, just jumped", 0, 0, 0, 0, 5.5f, 0},
+    };
+    for (const Case& c : cases) {
+        LocalPlayer player = standingAtCentre();
+        player.x = c.x, player.y = c.y, player.z = c.z;
+        player.vx = c.vx, player.vy = c.vy, player.vz = c.vz;
+        stepLocalPlayer(player, playing(), 0.0f);
+        EXPECT_EQ(player.x, c.x) << c.where;
+        EXPECT_EQ(player.y, c.y) << c.where;
+        EXPECT_EQ(player.z, c.z) << c.where;
+        EXPECT_EQ(player.vx, c.vx) << c.where;
+        EXPECT_EQ(player.vy, c.vy) << c.where;
+        EXPECT_EQ(player.vz, c.vz) << c.where;
+    }
 }
 
 TEST(Movement, AJumpRequestedJustBeforeLandingFiresOnTheFirstFrameOnTheFloor) {
@@ -123,6 +214,30 @@ TEST(Movement, AJumpRequestedJustBeforeLandingFiresOnTheFirstFrameOnTheFloor) {
         EXPECT_EQ(player.vy, 0.0f) << "the landing frame only puts the body down";
         stepLocalPlayer(player, idle, Frame);
         EXPECT_EQ(player.vy > 0.0f, c.jumps) << c.secondsBeforeLanding << " s before landing";
+    }
+}
+
+TEST(Movement, AJumpRequestLastsATenthOfASecondButNotAnEighth) {
+    constexpr float Step = 0.025f;  // 40 frames a second
+    LocalPlayer dropped = standingAtCentre();
+    dropped.y = 1.0f;
+    int landingFrame = 0;  // the frame that puts a body dropped from 1 m on the floor
+    while (dropped.y > 0.0f) {
+        stepLocalPlayer(dropped, playing(), Step);
+        ++landingFrame;
+    }
+    struct Case {
+        int framesBefore;  // from Space to the first frame on the floor
+        bool jumps;
+    };
+    for (Case c : {Case{4, true}, Case{5, false}}) {
+        LocalPlayer player = standingAtCentre();
+        player.y = 1.0f;
+        MovementInput tap = playing();
+        tap.jump = true;
+        for (int frame = 1; frame <= landingFrame + 1; ++frame)
+            stepLocalPlayer(player, frame == landingFrame + 1 - c.framesBefore ? tap : playing(), Step);
+        EXPECT_EQ(player.vy > 0.0f, c.jumps) << c.framesBefore * 25 << " ms before";
     }
 }
 
@@ -180,6 +295,19 @@ TEST(Movement, JumpStillAcceptedJustAfterWalkingOffTheFloor) {
     jump.jump = true;
     stepLocalPlayer(player, jump, Frame);
     EXPECT_NEAR(player.vy, 5.5f - Gravity * Frame, 1e-4f);
+
+    struct Case {
+        int framesOff;  // frames of 35 ms off the floor, counting the one with Space
+        bool jumps;
+    };
+    for (Case c : {Case{2, true}, Case{3, false}}) {  // 70 ms and 105 ms after leaving the floor
+        LocalPlayer lifted = standingAtCentre();
+        stepLocalPlayer(lifted, idle, 0.035f);
+        lifted.y = 1.0f;
+        for (int frame = 1; frame < c.framesOff; ++frame) stepLocalPlayer(lifted, idle, 0.035f);
+        stepLocalPlayer(lifted, jump, 0.035f);
+        EXPECT_EQ(lifted.vy > 0.0f, c.jumps) << c.framesOff * 35 << " ms off the floor";
+    }
 }
 
 TEST(Movement, RunningIntoAWallAtAnAngleSlidesAlongItAndStopsAtItsLimit) {
@@ -194,6 +322,7 @@ TEST(Movement, RunningIntoAWallAtAnAngleSlidesAlongItAndStopsAtItsLimit) {
     EXPECT_NEAR(player.vz, -4.0f * std::cos(0.5f), 1e-3f) << "the speed along the wall is kept";
     run(player, input, 2.0f);
     EXPECT_EQ(player.z, -5.65f) << "and the corner stops it too";
+    EXPECT_EQ(player.vz, 0.0f);
     EXPECT_EQ(player.x, 5.65f);
 }
 
@@ -324,6 +453,17 @@ TEST(Movement, CrouchEyeSinksGraduallyAndBodyHeightChangesAtOnce) {
 }
 
 TEST(Movement, SpawnPointsLieOnTheCircleFacingTheCentre) {
+    struct Case {
+        uint64_t tick;
+        float x, z;  // sixteen points a sixteenth of a turn apart, the first half a step past +z
+    };
+    for (Case c : {Case{0, 0.4877f, 2.4520f}, Case{4, 2.4520f, -0.4877f}, Case{8, -0.4877f, -2.4520f},
+                   Case{15, -0.4877f, 2.4520f}, Case{16, 0.4877f, 2.4520f}}) {
+        LocalPlayer player = standingAtCentre();
+        placeAtSpawn(player, c.tick);
+        EXPECT_NEAR(player.x, c.x, 1e-4f) << "tick " << c.tick;
+        EXPECT_NEAR(player.z, c.z, 1e-4f) << "tick " << c.tick;
+    }
     for (uint64_t tick : {0ull, 1ull, 15ull, 16ull, 123457ull}) {
         LocalPlayer player = standingAtCentre();
         player.y = 3.0f;
