@@ -2,6 +2,7 @@
 // fires, and what gets drawn.
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 
 #include "ui/menu_screens.h"
@@ -158,6 +159,51 @@ TEST(MenuWidgets, HoverFillsTheButtonAndDarkensItsText) {
     EXPECT_EQ(darkTexts, 4) << "the four letters of Play";
 }
 
+TEST(MenuWidgets, TheTitleScreenDrawsInItsPaletteAlone) {
+    struct Colour {
+        const char* what;
+        float r, g, b, a;
+    };
+    const Colour palette[] = {
+        {"panel at the left edge", 0, 0, 0, 0.87f}, {"panel at 28 %", 0, 0, 0, 0.67f}, {"panel at 62 %", 0, 0, 0, 0},
+        {"heading shadow", 0, 0, 0, 0.6f},          {"light text", 0.949f, 0.941f, 0.918f, 1},
+        {"hovered button", 0.953f, 0.604f, 0.118f, 1}, {"hovered text", 0.078f, 0.078f, 0.078f, 1},
+    };
+    auto mesh = std::make_unique<UiMesh>();
+    runMenuScreen(frameAt(MenuScreen::Title, 1280, 720, 100, 580), *mesh, Atlas);
+    bool seen[std::size(palette)] = {};
+    for (uint32_t i = 0; i < mesh->count; ++i) {
+        const float* colour = mesh->vertices[i].colour;
+        bool known = false;
+        for (size_t k = 0; k < std::size(palette); ++k) {
+            const Colour& p = palette[k];
+            if (colour[0] == p.r && colour[1] == p.g && colour[2] == p.b && colour[3] == p.a) known = seen[k] = true;
+        }
+        EXPECT_TRUE(known) << "vertex " << i << ": " << colour[0] << " " << colour[1] << " " << colour[2] << " "
+                           << colour[3];
+    }
+    for (size_t k = 0; k < std::size(palette); ++k) EXPECT_TRUE(seen[k]) << palette[k].what;
+}
+
+TEST(MenuWidgets, ButtonTextIsInsetInItsBoxAndHeadingsCastTheirShadowBelow) {
+    auto mesh = std::make_unique<UiMesh>();
+    runMenuScreen(frameAt(MenuScreen::Title, 1280, 720, 100, 580), *mesh, Atlas);
+    // The first glyph of each kind of text: the test atlas draws it at the pen, 0.8 of the size down.
+    auto firstGlyph = [&](const UiColour& colour) -> const UiVertex* {
+        for (uint32_t i = 0; i < mesh->count; i += 6)
+            if (sameColour(mesh->vertices[i].colour, colour)) return &mesh->vertices[i];
+        return nullptr;
+    };
+    const UiVertex* shadow = firstGlyph(HeadingShadow);
+    const UiVertex* heading = firstGlyph(TextLight);
+    const UiVertex* play = firstGlyph(TextDark);  // hovered: the box starts at (64, 569.36)
+    ASSERT_TRUE(shadow && heading && play);
+    EXPECT_EQ(shadow->position[0], heading->position[0]);
+    EXPECT_NEAR(shadow->position[1] - heading->position[1], 3.0f, 1e-4f);
+    EXPECT_NEAR(play->position[0], 76.0f, 1e-4f);
+    EXPECT_NEAR(play->position[1], 597.096f, 1e-3f);
+}
+
 TEST(MenuWidgets, AFiredButtonDoesNotCutTheScreenShort) {
     auto pressed = std::make_unique<UiMesh>();
     auto hovered = std::make_unique<UiMesh>();
@@ -176,6 +222,10 @@ TEST(MenuWidgets, LeftPanelFadesOutAtSixtyTwoPercent) {
     auto mesh = std::make_unique<UiMesh>();
     drawLeftPanel(*mesh, 1000, 500);
     ASSERT_EQ(mesh->count, 12u);
+    EXPECT_EQ(mesh->vertices[0].position[0], 0.0f);
+    EXPECT_EQ(mesh->vertices[0].position[1], 0.0f);
+    EXPECT_EQ(mesh->vertices[6].position[0], 280.0f) << "the fade starts where the dark part ends";
+    EXPECT_EQ(mesh->vertices[6].position[1], 0.0f);
     EXPECT_EQ(mesh->vertices[0].colour[3], 0.87f);
     EXPECT_EQ(mesh->vertices[1].position[0], 280.0f);
     EXPECT_EQ(mesh->vertices[1].colour[3], 0.67f);

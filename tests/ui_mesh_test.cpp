@@ -52,12 +52,15 @@ TEST(UiQuad, GradientRunsFromLeftToRight) {
 }
 
 TEST(UiQuad, CapacityEdgeDropsWholeRectangles) {
-    auto mesh = emptyMesh();
-    mesh->count = 7992;
-    pushUiRect(*mesh, 0, 0, 1, 1, White, White);
-    EXPECT_EQ(mesh->count, 7998u);
-    pushUiRect(*mesh, 0, 0, 1, 1, White, White);
-    EXPECT_EQ(mesh->count, 7998u);
+    struct Case {
+        uint32_t before, after;
+    };
+    for (Case c : {Case{7992, 7998}, Case{7994, 8000}, Case{7995, 7995}, Case{7998, 7998}}) {
+        auto mesh = emptyMesh();
+        mesh->count = c.before;
+        pushUiRect(*mesh, 0, 0, 1, 1, White, White);
+        EXPECT_EQ(mesh->count, c.after) << "from " << c.before;
+    }
 
     auto fresh = emptyMesh();
     for (int i = 0; i < 1400; ++i) pushUiRect(*fresh, 0, 0, 1, 1, White, White);
@@ -78,6 +81,35 @@ TEST(UiText, SizeAboveFortyFourUsesTheLargeGlyphs) {
     // 44 is the 32-pixel set scaled by 1.375.
     EXPECT_FLOAT_EQ(small->vertices[1].position[0] - small->vertices[0].position[0], 10.0f * 1.375f);
     EXPECT_FLOAT_EQ(large->vertices[1].position[0] - large->vertices[0].position[0], 10.0f * 44.01f / 96.0f);
+}
+
+TEST(UiText, EveryMeasureOfAGlyphScalesWithTheSize) {
+    struct Case {
+        float size;
+        float left, top, right, bottom, nextLeft;  // the first glyph's box and where the second starts
+        float rowOffset;                           // the large glyphs' region starts 256 texels down
+    };
+    // 'a' is the synthetic atlas's glyph 65: texels (300, 30) to (310, 50), offset (1, -18), advance 12.
+    const Case cases[] = {
+        {16, 100.5f, 53.8f, 105.5f, 63.8f, 106.5f, 0},
+        {64, 100.666667f, 89.2f, 107.333333f, 102.533333f, 124.666667f, 256},
+    };
+    FontAtlas atlas = syntheticAtlas();
+    for (const Case& c : cases) {
+        auto mesh = emptyMesh();
+        drawUiText(*mesh, atlas, 100, 50, "aa", c.size, White);
+        ASSERT_EQ(mesh->count, 12u);
+        const UiVertex* v = mesh->vertices;
+        EXPECT_FLOAT_EQ(v[0].position[0], c.left) << c.size;
+        EXPECT_FLOAT_EQ(v[0].position[1], c.top) << c.size;
+        EXPECT_FLOAT_EQ(v[2].position[0], c.right) << c.size;
+        EXPECT_FLOAT_EQ(v[2].position[1], c.bottom) << c.size;
+        EXPECT_FLOAT_EQ(v[6].position[0], c.nextLeft) << c.size;
+        EXPECT_FLOAT_EQ(v[0].uv[0], 300.0f / 1024) << c.size;
+        EXPECT_FLOAT_EQ(v[0].uv[1], (30 + c.rowOffset) / 1024) << c.size;
+        EXPECT_FLOAT_EQ(v[2].uv[0], 310.0f / 1024) << c.size;
+        EXPECT_FLOAT_EQ(v[2].uv[1], (50 + c.rowOffset) / 1024) << c.size;
+    }
 }
 
 TEST(UiText, UnprintableBytesAreSkippedWithoutMovingThePen) {
