@@ -89,6 +89,43 @@ TEST(Camera, YawTurnsTowardsMinusX) {
     EXPECT_NEAR(ahead.w, 5.0f, 1e-5f);
 }
 
+// A pose turned 60 degrees left and 30 degrees up, from an eye off every axis: points along the view
+// direction land on the screen's centre, points 35 degrees off it on the screen's edges, and the near
+// and far planes at depths 0 and 1.
+TEST(Camera, AnyPoseMapsItsViewOntoTheScreen) {
+    const float eye[3] = {1.5f, 1.2f, -2.0f};
+    const float forward[3] = {-0.75f, 0.5f, -0.4330127f};
+    const float right[3] = {0.5f, 0.0f, -0.8660254f};
+    const float up[3] = {0.4330127f, 0.8660254f, 0.25f};
+    const float tan35 = 0.7002075f, aspect = 1280.0f / 720.0f;
+    struct Case {
+        const char* where;
+        float distance, alongRight, alongUp;  // along forward, and tangents towards right and up
+        float x, y, depth;                    // expected, after the perspective division
+    };
+    const Case cases[] = {
+        {"straight ahead", 2.0f, 0, 0, 0, 0, 0.9754877f},
+        {"on the top edge", 2.0f, 0, tan35, 0, 1, 0.9754877f},
+        {"on the bottom edge", 3.0f, 0, -tan35, 0, -1, 0.9838252f},
+        {"on the right edge", 2.0f, tan35 * aspect, 0, 1, 0, 0.9754877f},
+        {"in the top left corner", 5.0f, -tan35 * aspect, tan35, -1, 1, 0.9904954f},
+        {"on the near plane", 0.05f, 0, 0, 0, 0, 0},
+        {"on the far plane", 100.0f, 0, 0, 0, 0, 1},
+    };
+    float m[16];
+    viewProjectionForSurface(eye, 1.0471976f, 0.5235988f, 1280, 720, m);
+    for (const Case& c : cases) {
+        float p[3];
+        for (int k = 0; k < 3; ++k)
+            p[k] = eye[k] + c.distance * (forward[k] + c.alongRight * right[k] + c.alongUp * up[k]);
+        Clip clip = project(m, p[0], p[1], p[2]);
+        EXPECT_NEAR(clip.w, c.distance, 1e-4f) << c.where;
+        EXPECT_NEAR(clip.x / clip.w, c.x, 1e-4f) << c.where;
+        EXPECT_NEAR(clip.y / clip.w, c.y, 1e-4f) << c.where;
+        EXPECT_NEAR(clip.z / clip.w, c.depth, 1e-4f) << c.where;
+    }
+}
+
 TEST(Camera, TitleOrbitAlwaysLooksAtTheRoomsAxis) {
     for (float angle : {0.0f, 0.7f, 2.0f, 3.14159f, 4.5f, -1.0f, 100.0f}) {
         OrbitCamera orbit = orbitCameraAt(angle);
@@ -103,5 +140,9 @@ TEST(Camera, TitleOrbitAlwaysLooksAtTheRoomsAxis) {
         Clip below = project(m, 0, 0, 0);
         Clip above = project(m, 0, 4, 0);
         EXPECT_LT(below.y / below.w, above.y / above.w);
+        // The eye circles 2.2 m above the floor, and the screen's centre falls on the axis 1.66 m up.
+        EXPECT_NEAR(orbit.eye[1], 2.2f, 1e-6f);
+        Clip centre = project(m, 0, 1.6574f, 0);
+        EXPECT_NEAR(centre.y / centre.w, 0.0f, 1e-4f) << "angle " << angle;
     }
 }
