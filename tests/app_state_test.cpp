@@ -4,6 +4,8 @@
 
 #include <SDL3/SDL_events.h>
 
+#include <cstring>
+
 #include "app/app_state.h"
 
 namespace {
@@ -81,11 +83,12 @@ TEST(Escape, KeyRepeatsKeepToggling) {
 }
 
 TEST(Escape, OtherKeysChangeNothing) {
-    AppCore core = coreIn(AppState::Playing);
-    handleAppEvent(core, keyDown(SDL_SCANCODE_W));
-    handleAppEvent(core, keyDown(SDL_SCANCODE_SPACE));
-    EXPECT_EQ(core.state, AppState::Playing);
-    EXPECT_TRUE(core.relativeMouseMode);
+    for (SDL_Scancode key : {SDL_SCANCODE_W, SDL_SCANCODE_SPACE, SDL_SCANCODE_RETURN}) {
+        AppCore core = coreIn(AppState::Playing);
+        handleAppEvent(core, keyDown(key));
+        EXPECT_EQ(core.state, AppState::Playing) << SDL_GetScancodeName(key);
+        EXPECT_TRUE(core.relativeMouseMode) << SDL_GetScancodeName(key);
+    }
 }
 
 TEST(FocusLoss, PausesOnlyWhilePlaying) {
@@ -102,9 +105,11 @@ TEST(Resize, ZeroSizedPixelEventsAreIgnored) {
     EventAction zeroWidth = handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED, 0, 600));
     EventAction zeroHeight = handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED, 800, 0));
     EventAction real = handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED, 800, 600));
+    EventAction onePixel = handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED, 1, 1));
     EXPECT_FALSE(zeroWidth.resizeSurface);
     EXPECT_FALSE(zeroHeight.resizeSurface);
     EXPECT_TRUE(real.resizeSurface);
+    EXPECT_TRUE(onePixel.resizeSurface) << "the smallest window is still drawn";
     EXPECT_EQ(real.width, 800);
     EXPECT_EQ(real.height, 600);
 }
@@ -150,4 +155,50 @@ TEST(TimeStep, IsClampedAfterAStall) {
     EXPECT_FLOAT_EQ(frameTimeStep(3016, last), 0.05f);
     EXPECT_FLOAT_EQ(frameTimeStep(3016, last), 0.0f);
     EXPECT_FLOAT_EQ(frameTimeStep(3066, last), 0.05f);
+    EXPECT_FLOAT_EQ(frameTimeStep(3115, last), 0.049f);
+    EXPECT_FLOAT_EQ(frameTimeStep(3166, last), 0.05f) << "51 ms";
+}
+
+// SDL fills only an event's own fields; the rest of the union holds whatever was there before. Each
+// event must act on its own fields alone.
+TEST(Events, EachEventActsOnItsOwnFieldsAlone) {
+    auto leftover = [](Uint32 type) {
+        SDL_Event event;
+        std::memset(&event, 0x5A, sizeof event);
+        event.type = type;
+        return event;
+    };
+    SDL_Event quit = leftover(SDL_EVENT_QUIT);
+    SDL_Event resize = leftover(SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED);
+    resize.window.data1 = 800;
+    resize.window.data2 = 600;
+    SDL_Event escape = leftover(SDL_EVENT_KEY_DOWN);
+    escape.key.scancode = SDL_SCANCODE_ESCAPE;
+    SDL_Event drag = leftover(SDL_EVENT_MOUSE_MOTION);
+    drag.motion.state = SDL_BUTTON_LMASK;
+    drag.motion.x = 100;
+    drag.motion.y = 200;
+    drag.motion.xrel = drag.motion.yrel = 0;
+    struct Case {
+        const char* what;
+        const SDL_Event& event;
+        AppState before, after;
+        bool resize;
+    };
+    const Case cases[] = {
+        {"quit", quit, AppState::Playing, AppState::Playing, false},
+        {"resize", resize, AppState::Playing, AppState::Playing, true},
+        {"Escape", escape, AppState::Paused, AppState::Playing, false},
+        {"drag with the left button held", drag, AppState::Menu, AppState::Menu, false},
+    };
+    for (const Case& c : cases) {
+        AppCore core = coreIn(c.before);
+        handleAppEvent(core, motion(100, 200, 0, 0));
+        EXPECT_EQ(handleAppEvent(core, c.event).resizeSurface, c.resize) << c.what;
+        EXPECT_EQ(core.state, c.after) << c.what;
+        EXPECT_EQ(core.input.mouseX, 100.0f) << c.what << ": the pointer stays";
+        EXPECT_EQ(core.input.mouseY, 200.0f) << c.what << ": the pointer stays";
+        EXPECT_EQ(core.input.lookDeltaX, 0.0f) << c.what;
+        EXPECT_FALSE(core.input.clicked) << c.what << ": no click";
+    }
 }

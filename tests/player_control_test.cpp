@@ -65,3 +65,23 @@ TEST(PlayerControl, KeysAreIgnoredOutsidePlayButLookMotionIsPassedOn) {
     EXPECT_EQ(input.lookDeltaY, -2.0f);
     EXPECT_FALSE(input.forward) << "no keyboard state yet: nothing held";
 }
+
+// The frame's step: the look motion summed since the last frame turns the player once and is gone.
+TEST(PlayerControl, EachFramesLookMotionTurnsThePlayerOnce) {
+    AppCore savedCore = appCore;
+    LocalPlayer savedPlayer = localPlayer;
+    appCore.state = AppState::Playing;
+    localPlayer = LocalPlayer{};
+    appCore.input.lookDeltaX = -100.0f;
+    appCore.input.lookDeltaY = -50.0f;
+    updateLocalPlayer(1.0f / 60);
+    EXPECT_NEAR(localPlayer.yaw, 0.22f, 1e-6f);
+    EXPECT_NEAR(localPlayer.pitch, 0.11f, 1e-6f);
+    EXPECT_EQ(appCore.input.lookDeltaX, 0.0f);
+    EXPECT_EQ(appCore.input.lookDeltaY, 0.0f);
+    updateLocalPlayer(1.0f / 60);
+    EXPECT_NEAR(localPlayer.yaw, 0.22f, 1e-6f) << "no motion since: no turn";
+    EXPECT_NEAR(localPlayer.pitch, 0.11f, 1e-6f);
+    appCore = savedCore;
+    localPlayer = savedPlayer;
+}
