@@ -10,6 +10,7 @@
 
 #include "protocol/address.h"
 #include "protocol/messages.h"
+#include "protocol/presence_session.h"
 #include "protocol/roster_merge.h"
 
 namespace {
@@ -153,10 +154,106 @@ TEST(PresenceProtocol, HelloByeAndServerByeAreRecognisedExactly) {
 }
 
 TEST(PresenceProtocol, RosterThatDoesNotFitIsNotEncoded) {
-    RosterMessage roster = {};
-    roster.count = 3;
-    uint8_t bytes[2 + 18 * 2];
-    EXPECT_EQ(encodeRoster(roster, bytes, sizeof bytes), 0u);
+    struct Case {
+        int count;
+        size_t capacity, length;
+    };
+    const Case cases[] = {
+        {3, 38, 0}, {2, 38, 38},           // a buffer with room for two records
+        {28, 512, 506}, {29, 1024, 0},     // the most one datagram carries, whatever the buffer
+        {-1, 512, 0},
+    };
+    for (const Case& c : cases) {
+        RosterMessage roster = {};
+        roster.count = c.count;
+        std::vector<uint8_t> bytes(c.capacity);
+        EXPECT_EQ(encodeRoster(roster, bytes.data(), c.capacity), c.length) << c.count << " records in " << c.capacity;
+    }
+}
+
+TEST(PresenceSession, EachServerDatagramSaysWhatItDid) {
+    struct Case {
+        const char* what;
+        std::vector<uint8_t> bytes;
+        ServerDatagramEffect effect;
+    };
+    const Case cases[] = {
+        {"Welcome", {'W', 3}, ServerDatagramEffect::Welcomed},
+        {"Roster", rosterBytes({{1, {}}}), ServerDatagramEffect::RosterMerged},
+        {"ServerBye", {'F'}, ServerDatagramEffect::ServerBye},
+        {"short Welcome", {'W'}, ServerDatagramEffect::Ignored},
+        {"short Roster", {'R'}, ServerDatagramEffect::Ignored},
+        {"Hello", {'H', '1', 'Z', 'O', 'Q'}, ServerDatagramEffect::Ignored},
+    };
+    for (const Case& c : cases) {
+        PresenceClient client;
+        RemotePlayerTable table = {};
+        EXPECT_EQ(applyServerDatagram(client, table, c.bytes.data(), c.bytes.size(), 100), c.effect) << c.what;
+    }
+    const uint8_t goodbye[] = {'F'};
+    PresenceClient client;
+    RemotePlayerTable table = {};
+    EXPECT_EQ(applyServerDatagram(client, table, goodbye, 0, 100), ServerDatagramEffect::Ignored)
+        << "an empty datagram, whatever the buffer held before";
+}
+
+// The timetable of a fresh client, to the millisecond: Hellos while joining, States once welcomed,
+// and back to joining when the server falls silent.
+TEST(PresenceSession, TheTimetableToTheMillisecond) {
+    struct Step {
+        uint64_t nowMs;
+        bool welcome;  // a Welcome arrives just before the client asks what is due
+        DueMessage due;
+        bool connected;
+    };
+    const Step steps[] = {
+        {250, false, DueMessage::Nothing, false}, {251, false, DueMessage::Hello, false},
+        {501, false, DueMessage::Nothing, false}, {502, false, DueMessage::Hello, false},
+        {1000, true, DueMessage::State, true},    {1032, false, DueMessage::Nothing, true},
+        {1033, false, DueMessage::State, true},   {1065, false, DueMessage::Nothing, true},
+        {1066, false, DueMessage::State, true},   {5990, false, DueMessage::State, true},
+        {6000, false, DueMessage::Nothing, true},  // 5000 ms unheard: still joined
+        {6030, false, DueMessage::Nothing, false}, // 5030 ms: gives up, though a State was due
+        {6031, false, DueMessage::Hello, false},
+    };
+    PresenceClient client;
+    RemotePlayerTable table = {};
+    const uint8_t welcome[] = {'W', 3};
+    for (const Step& step : steps) {
+        if (step.welcome) applyServerDatagram(client, table, welcome, sizeof welcome, step.nowMs);
+        EXPECT_EQ(takeDueMessage(client, table, step.nowMs), step.due) << "at " << step.nowMs;
+        EXPECT_EQ(client.connected, step.connected) << "at " << step.nowMs;
+    }
+    EXPECT_EQ(client.ownId, -1) << "no id after giving up";
+}
+
+TEST(PresenceSession, ANewlyWelcomedClientSendsItsFirstStateAfter33Ms) {
+    for (uint64_t nowMs : {32, 33}) {
+        PresenceClient client;
+        RemotePlayerTable table = {};
+        const uint8_t welcome[] = {'W', 3};
+        applyServerDatagram(client, table, welcome, sizeof welcome, 0);
+        EXPECT_EQ(takeDueMessage(client, table, nowMs), nowMs == 33 ? DueMessage::State : DueMessage::Nothing);
+    }
+}
+
+TEST(PresenceSession, LeavingDropsTheIdTheTableAndTheSocketButKeepsTheTimes) {
+    PresenceClient client;
+    client.socket = 7;
+    client.lastHelloMs = 11, client.lastSendMs = 12, client.lastHeardMs = 13;
+    RemotePlayerTable table = {};
+    const uint8_t welcome[] = {'W', 3};
+    applyServerDatagram(client, table, welcome, sizeof welcome, 13);
+    mergeRoster(table, rosterOf({{5, {1, 0, 1, 0, 0}}}), 3);
+    resetPresenceClient(client, table);
+    EXPECT_EQ(client.socket, NoSocket);
+    EXPECT_FALSE(client.connected);
+    EXPECT_EQ(client.ownId, -1);
+    EXPECT_FALSE(table.slots[5].active);
+    EXPECT_EQ(+table.slots[5].target.x, 0.0f);
+    EXPECT_EQ(client.lastHelloMs, 11u);
+    EXPECT_EQ(client.lastSendMs, 12u);
+    EXPECT_EQ(client.lastHeardMs, 13u);
 }
 
 TEST(RosterMerge, ClampsPosesIntoTheRoomAndKeepsYaw) {
@@ -182,6 +279,7 @@ TEST(RosterMerge, ClampsPosesIntoTheRoomAndKeepsYaw) {
         EXPECT_EQ(+slot.target.crouching, +c.stored.crouching);
         EXPECT_EQ(slot.smoothX, +c.stored.x) << "a new slot is drawn at its target at once";
         EXPECT_EQ(slot.smoothY, +c.stored.y);
+        EXPECT_EQ(slot.smoothZ, +c.stored.z);
         EXPECT_EQ(slot.smoothHeight, 1.8f);
     }
 }
@@ -224,8 +322,11 @@ TEST(RosterMerge, ActiveSlotKeepsItsSmoothingAndTheLastRecordWins) {
     EXPECT_EQ(+twice.slots[6].target.x, 2.0f);
     EXPECT_EQ(twice.slots[6].smoothX, 1.0f) << "seeded by the first record only";
 
+    mergeRoster(table, rosterOf({{0, {1, 0, 1, 0, 0}}}), 2);
+    EXPECT_TRUE(table.slots[0].active);
+    EXPECT_FALSE(table.slots[7].active) << "not listed again";
     mergeRoster(table, rosterOf({}), 0);
-    for (int id = 0; id < RemotePlayerSlots; ++id) EXPECT_FALSE(table.slots[id].active);
+    for (int id = 0; id < RemotePlayerSlots; ++id) EXPECT_FALSE(table.slots[id].active) << id;
     EXPECT_EQ(+table.slots[2].target.x, 4.0f) << "an inactive slot keeps its last values";
 }
 
@@ -252,10 +353,14 @@ TEST(PresenceAddress, SplitsAtTheLastColon) {
     }
 }
 
+TEST(PresenceAddress, WithoutAPortTheClientAsksWhereTheServerListens) {
+    EXPECT_EQ(std::to_string(DefaultPresencePort), DefaultPresencePortText);
+}
+
 TEST(PresenceAddress, TooLongPartsAreRefusedUntouched) {
-    std::string longHost(AddressHostCapacity, 'a');
-    std::string longPort = "h:" + std::string(AddressPortCapacity, '1');
-    std::string longestHost(AddressHostCapacity - 1, 'b');
+    std::string longHost(256, 'a');
+    std::string longPort = "h:" + std::string(32, '1');
+    std::string longestHost(255, 'b');
     for (const std::string& address : {longHost, longHost + ":1", longPort}) {
         SplitAddress split;
         std::strcpy(split.host, "kept");
@@ -264,7 +369,9 @@ TEST(PresenceAddress, TooLongPartsAreRefusedUntouched) {
     }
     SplitAddress split;
     EXPECT_TRUE(splitPresenceAddress((longestHost + ":1").c_str(), split));
-    EXPECT_EQ(std::strlen(split.host), AddressHostCapacity - 1);
+    EXPECT_EQ(std::strlen(split.host), 255u);
+    EXPECT_TRUE(splitPresenceAddress(("h:" + std::string(31, '2')).c_str(), split));
+    EXPECT_EQ(std::strlen(split.port), 31u);
 }
 
 TEST(PresenceAddress, OnlyPlainDottedQuadsSkipTheNameLookup) {
@@ -278,6 +385,7 @@ TEST(PresenceAddress, OnlyPlainDottedQuadsSkipTheNameLookup) {
         {"1..2.3", false},         {"1.2.3.", false},        {".1.2.3", false},         {"", false},
         {"localhost", false},      {"play.example.org", false}, {"010.0.0.1", false},   {"08.0.0.1", false},
         {"1.2.3.0004", false},     {"1.2.3.4 ", false},      {"1.2.3.4x", false},       {"-1.2.3.4", false},
+        {"1a2.3.4", false},        {"1.2:3.4", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isNumericIpv4Host(c.host), c.numeric) << '"' << c.host << '"';
 }

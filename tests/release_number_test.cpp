@@ -15,6 +15,7 @@ TEST(ReleaseNumber, ReadLikeAtoi) {
         {"+7", 7},       {"0", 0},           {"text", 0},      {"", 0},            {"- 4", 0},
         {"3.9", 3},      {"0x10", 0},        {"\v\f\r 9", 9},  {"99999999999999", INT_MAX},
         {"-99999999999999", INT_MIN},       {"2147483647", INT_MAX},                {"2147483648", INT_MAX},
+        {"10", 10},      {"-2147483647", -2147483647},
     };
     for (const Case& c : cases) EXPECT_EQ(parseReleaseNumber(c.text), c.number) << '"' << c.text << '"';
     EXPECT_EQ(parseReleaseNumber(nullptr), 0);

@@ -31,4 +31,5 @@ TEST(ServerAddress, CleaningKeepsOnlyPrintableAsciiWithoutSpaces) {
         EXPECT_EQ(cleanServerAddress(c.bytes.data(), c.bytes.size()), c.address) << c.name;
     }
     EXPECT_EQ(cleanServerAddress(nullptr, 12), "") << "no bytes at all";
+    EXPECT_EQ(cleanServerAddress("host:12", 6), "host:1") << "only the bytes it is given";
 }
