@@ -116,6 +116,12 @@ TEST_F(ServerTest, RepeatedHellosAreAnsweredAtMostFiveTimesASecond) {
     serverTick(server, 11000 + ClientSilenceLimitMs, out);
     ASSERT_EQ(out.eventCount, 1);
     EXPECT_EQ(out.events[0].kind, ServerEventKind::TimedOut);
+
+    // A State that joins counts as a Welcome sent: Hellos just after it are not answered either.
+    receive(2, state(0, 0, 0), 20000);
+    EXPECT_EQ(welcomedId(), 0);
+    EXPECT_EQ(join(2, 20199), -1);
+    EXPECT_EQ(join(2, 20200), 0);
 }
 
 TEST_F(ServerTest, FullServerOfConfirmedPlayersAnswersNothing) {
@@ -166,9 +172,9 @@ TEST_F(ServerTest, IdsOnTrialAreFreedOneSecondAfterTheirJoin) {
     receive(2, state(0, 0, 0), 1040);  // one State: still on trial
     join(3, 1000);
     confirm(3, 1040);
-    serverTick(server, 1000 + TrialLimitMs, out);
-    EXPECT_EQ(out.eventCount, 0) << "exactly the limit is still on trial";
-    serverTick(server, 1001 + TrialLimitMs, out);
+    serverTick(server, 2000, out);
+    EXPECT_EQ(out.eventCount, 0) << "exactly a second is still on trial";
+    serverTick(server, 2001, out);
     ASSERT_EQ(out.eventCount, 2);
     EXPECT_EQ(out.events[0].kind, ServerEventKind::SentNoState);
     EXPECT_EQ(out.events[0].id, 0);
@@ -360,7 +366,47 @@ TEST_F(ServerTest, ShutdownSaysServerByeToEveryJoinedPlayer) {
     receive(2, bye(), 1);
     serverShutdown(server, out);
     ASSERT_EQ(out.datagramCount, 2);
+    EXPECT_EQ(out.eventCount, 0) << "the Bye's leave line is not repeated";
     EXPECT_TRUE(samePeer(out.datagrams[0].to, peer(1)));
     EXPECT_TRUE(samePeer(out.datagrams[1].to, peer(3)));
-    EXPECT_TRUE(decodeServerBye(out.datagrams[1].bytes, out.datagrams[1].length));
+    for (int i = 0; i < 2; ++i) {
+        EXPECT_EQ(out.datagrams[i].length, 1u);
+        EXPECT_EQ(out.datagrams[i].bytes[0], 'F');
+    }
+}
+
+TEST_F(ServerTest, EachEventHasTheLineTheServerPrints) {
+    struct Case {
+        ServerEventKind kind;
+        const char* line;
+    };
+    for (Case c : {Case{ServerEventKind::Joined, "joined"}, Case{ServerEventKind::Left, "left"},
+                   Case{ServerEventKind::TimedOut, "timed out"},
+                   Case{ServerEventKind::SentNoState, "sent no State after its Welcome"}}) {
+        EXPECT_STREQ(serverEventName(c.kind), c.line);
+    }
+}
+
+// Among ids on trial with as few States, the one joined longest ago goes first, whatever its id.
+TEST_F(ServerTest, AmongEquallyTriedIdsTheLongestJoinedIsTakenBack) {
+    struct Case {
+        const char* name;
+        uint64_t firstJoinMs, stepMs;  // id n joins at firstJoinMs + n * stepMs
+        int rejoinLast;                // this id leaves and joins again after the others; -1 none
+        int takenBack;
+    };
+    const Case cases[] = {
+        {"all in the same millisecond: the lowest id", 5, 0, -1, 0},
+        {"id 0 joined again last", 0, 1, 0, 1},
+        {"id 3 joined again last", 0, 1, 3, 0},
+    };
+    for (const Case& c : cases) {
+        server = {};
+        for (int id = 0; id < ServerPlayerCapacity; ++id) ASSERT_EQ(join(id, c.firstJoinMs + uint64_t(id) * c.stepMs), id);
+        if (c.rejoinLast >= 0) {
+            receive(c.rejoinLast, bye(), 50);
+            ASSERT_EQ(join(100, 60), c.rejoinLast);
+        }
+        EXPECT_EQ(join(99, 70), c.takenBack) << c.name;
+    }
 }
