@@ -5,10 +5,12 @@ Each mutant is one small change to one source file (a flipped comparison, a swap
 nudged constant, a negated condition or a deleted statement). The tool applies it to a copy of the
 sources (build/mutation/src), rebuilds only what changed in its own unoptimised build
 (build/mutation/build), runs the test programs that cover the file and puts the file back. A mutant
-is "killed" when a test fails or hangs, "survived" when every test passes, and counted apart as "not
-compiled" when the build refuses it. The score is killed / (killed + survived).
+is "killed" when a test fails (and fails again alone) or hangs, "survived" when every test passes,
+and counted apart as "not compiled" when the build refuses it. A survivor runs once more in a
+sanitizer build (build/mutation/build-sanitized), as the test command runs every test there too.
+The score is killed / (killed + survived).
 
-    python3 scripts/mutate.py                       every file in scope (a few hours)
+    python3 scripts/mutate.py                       every file in scope (about an hour)
     python3 scripts/mutate.py --changed [BASE]      files changed since BASE, or whose tests changed
     python3 scripts/mutate.py --library world       one library
     python3 scripts/mutate.py --files protocol/release_number.cpp --limit 10
@@ -436,19 +438,20 @@ def first_failure(output):
 # Running mutants
 # ---------------------------------------------------------------------------------------------------
 
-def programs_for(row, end_to_end):
-    return row.programs + (row.end_to_end if end_to_end else [])
+def programs_for(row, end_to_end, build):
+    # The end-to-end tests measure real time, so the project defines them in the plain build only.
+    return row.programs + (row.end_to_end if end_to_end and not build.sanitize else [])
 
 
 def measure_baseline(rows, args):
     """Builds the unmutated copy in both builds, checks that every program passes and sets each one's
     timeout: {(build folder, program): seconds}."""
-    programs = []
-    for row in rows:
-        programs += [p for p in programs_for(row, args.end_to_end) if p not in programs]
     timeouts = {}
     for build in BUILDS:
         build.configure()
+        programs = []
+        for row in rows:
+            programs += [p for p in programs_for(row, args.end_to_end, build) if p not in programs]
         for program in programs:
             log(f"baseline: building {program} in {build.folder.relative_to(ROOT)}")
             if not build.build(program, args.jobs):
@@ -471,7 +474,7 @@ def run_mutant(mutant, original, row, args, timeouts):
     building = 0.0
     try:
         for build in BUILDS:
-            for program in programs_for(row, args.end_to_end):
+            for program in programs_for(row, args.end_to_end, build):
                 began = time.monotonic()
                 built = build.build(program, args.jobs)
                 building += time.monotonic() - began
