@@ -1,6 +1,7 @@
-// The one way to log: a line per event with its cause, written to standard error, which start-up
-// points at the log file beside the executable. Fatal start-up failures also reach the terminal the
-// client was started from, because an error box cannot always be shown (no display, for one).
+// The one way to log: a line per event with its cause, written to standard error, which the client's
+// start-up points at the log file beside the executable. Fatal start-up failures also reach the
+// terminal the client was started from, because an error box cannot always be shown (no display, for
+// one). The console programs open no log file: every line they print goes to their standard error.
 #pragma once
 #include <cstddef>
 #include <cstdio>
