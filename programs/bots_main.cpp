@@ -40,6 +40,7 @@ PlayerState poseOf(const LocalPlayer& player) {
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
+    logToStandardOutput();
     const char* server;
     long count, rate, seconds;
     bool helpAsked;

@@ -370,6 +370,7 @@ int floodClient(uint16_t port, long rate, long seconds) {
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
+    logToStandardOutput();
     const char* serverText;
     long rate, seconds, spoofed, servePort;
     bool helpAsked;

@@ -39,6 +39,7 @@ void flushOutput(SocketHandle socket) {
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
+    logToStandardOutput();
     long port;
     const char* bindText;
     bool helpAsked;
