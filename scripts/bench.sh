@@ -105,6 +105,8 @@ row "client resident memory in play, 16 players: after 30 s, after $((soak_secon
 # 6. The presence server under load and under a flood.
 note "server load and flood"
 bash "$root/bench/server_load.sh" "$build" | tee -a "$results"
+note "what the server reflects"
+bash "$root/bench/server_reflection.sh" "$build" | tee -a "$results"
 
 # 7. The client under a flood of junk from its server's address.
 note "client under a flood"
