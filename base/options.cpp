@@ -143,3 +143,19 @@ void printOptionHelp(const OptionTable& table) {
     }
     if (table.notes) printWrapped("", 0, table.notes);
 }
+
+bool takeProgramOptions(const OptionTable& table, int argumentCount, const char* const* arguments, int& exitCode) {
+    if (!parseOptions(table, argumentCount, arguments)) {
+        exitCode = 2;
+        return false;
+    }
+    for (int i = 0; i < table.optionCount; ++i) {
+        const Option& option = table.options[i];
+        if (option.kind == OptionKind::Help && *option.asked) {
+            printOptionHelp(table);
+            exitCode = 0;
+            return false;
+        }
+    }
+    return true;
+}

@@ -46,3 +46,7 @@ bool parseOptions(const OptionTable& table, int argumentCount, const char* const
 // notes, each line through logLine, wrapped to HelpWidth columns.
 constexpr int HelpWidth = 80;
 void printOptionHelp(const OptionTable& table);
+
+// A console program's options, taken as its main starts: false when main should end at once with
+// exitCode, 2 after a refused option (its line says why) and 0 after printing the help text.
+bool takeProgramOptions(const OptionTable& table, int argumentCount, const char* const* arguments, int& exitCode);

@@ -404,11 +404,8 @@ int main(int argumentCount, char** arguments) {
         .options = options,
         .optionCount = int(std::size(options)),
     };
-    if (!parseOptions(table, argumentCount, arguments)) return 2;
-    if (helpAsked) {
-        printOptionHelp(table);
-        return 0;
-    }
+    int exitCode = 0;
+    if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;
 
     networkStarted = startSocketLayer();
     if (!networkStarted) {

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "protocol/presence_session.h"
+#include "world/room_geometry.h"
 
 static_assert(RepeatedWelcomeIntervalMs < HelloIntervalMs, "every retry of a client whose Welcome was lost is answered");
 
@@ -20,6 +21,13 @@ int lowestFreeId(const PresenceServer& server) {
     for (int id = 0; id < ServerPlayerCapacity; ++id)
         if (!server.players[id].joined) return id;
     return -1;
+}
+
+// No client's movement ever leaves the room, so a pose outside it (or not a number) is no client's:
+// it neither moves a player nor joins an address.
+bool insideRoom(const PlayerState& pose) {
+    return std::fabs(pose.x) <= RoomHalfWidth && std::fabs(pose.z) <= RoomHalfWidth && pose.y >= 0.0f &&
+           pose.y <= RoomHeight;
 }
 
 bool onTrial(const ServerPlayer& player) { return player.joined && player.states < ConfirmingStates; }
@@ -89,7 +97,7 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
     PlayerState pose;
     bool hello = decodeHello(data, length);
     bool state = !hello && decodeState(data, length, pose);
-    if (state && (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.z))) return;
+    if (state && !insideRoom(pose)) return;
 
     bool joining = id < 0 && (hello || state);
     if (joining) id = joinPlayer(server, from, nowMs, out);

@@ -63,7 +63,8 @@ struct ServerOutput {
 };
 
 // One datagram from an address. Hello joins (or repeats the Welcome of a joined address, at most
-// once per RepeatedWelcomeIntervalMs). State updates the sender's pose; from an address that holds
+// once per RepeatedWelcomeIntervalMs). State updates the sender's pose (one outside the room, or not
+// a number, is ignored like any malformed datagram); from an address that holds
 // no id it joins too, with a Welcome, so a client whose id was taken back or whose server restarted
 // is back at once. A join to a full server takes back the id of the player on trial with the fewest
 // States, the longest joined first; with none on trial it is not answered. Bye frees the sender's id.

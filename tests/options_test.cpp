@@ -82,3 +82,27 @@ TEST(Options, HelpListsEveryOptionWithItsRangeAndDefaultWrappedToTheWidth) {
               "Notes after the options, in a paragraph long enough to wrap at a space before\n"
               "its edge.\n");
 }
+
+// A program's main ends at once, with the shell's usual codes, on a refused option or on --help.
+TEST(ProgramOptions, EndTheProgramOnlyWhenTheyMust) {
+    struct Case {
+        std::vector<const char*> arguments;
+        bool goesOn;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {{"program"}, true, -1},
+        {{"program", "--port", "1"}, true, -1},
+        {{"program", "--port", "0"}, false, 2},
+        {{"program", "--bogus"}, false, 2},
+        {{"program", "--port", "9", "-h"}, false, 0},
+    };
+    for (const Case& c : cases) {
+        int exitCode = -1;
+        testing::internal::CaptureStderr();
+        bool goesOn = takeProgramOptions(TestTable, int(c.arguments.size()), c.arguments.data(), exitCode);
+        testing::internal::GetCapturedStderr();
+        EXPECT_EQ(goesOn, c.goesOn) << c.arguments.back();
+        EXPECT_EQ(exitCode, c.exitCode) << c.arguments.back();
+    }
+}

@@ -334,6 +334,7 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     const std::vector<uint8_t> junk[] = {
         {},           {'H'},     {'H', '1', 'Z', 'O', 'X'}, {'H', '1', 'Z', 'O', 'Q', 0}, longState,
         shortState,   state(nan, 0, 0), state(0, 0, std::numeric_limits<float>::infinity()),
+        state(6.01f, 0, 0), state(0, 0, -6.01f), state(0, -0.01f, 0), state(0, 4.01f, 0), state(3.0e38f, 0, 0),
         {'B', 'B'},   {'W', 0},  {'R', 0},                  {'F'},                        std::vector<uint8_t>(512, 'S'),
     };
     for (const std::vector<uint8_t>& bytes : junk) {
@@ -341,9 +342,12 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
         EXPECT_EQ(out.datagramCount, 0);
         EXPECT_EQ(out.eventCount, 0);
     }
-    // A stranger's Bye does nothing either.
+    // A stranger's Bye, or its State from outside the room, does nothing either.
     receive(5, bye(), 20);
     EXPECT_EQ(out.eventCount, 0);
+    receive(5, state(-7, 0, 0), 20);
+    EXPECT_EQ(out.eventCount, 0);
+    EXPECT_EQ(out.datagramCount, 0);
 
     serverTick(server, 100, out);
     ASSERT_EQ(out.datagramCount, 1);
@@ -351,6 +355,12 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
     ASSERT_EQ(roster.count, 1);
     EXPECT_EQ(+roster.records[0].state.x, 1.0f) << "only the valid State counted";
+
+    receive(1, state(-6, 4, 6), 200);  // the room's very edge and ceiling are still inside it
+    serverTick(server, 200, out);
+    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
+    EXPECT_EQ(+roster.records[0].state.x, -6.0f);
+    EXPECT_EQ(+roster.records[0].state.y, 4.0f);
 }
 
 TEST_F(ServerTest, ShutdownSaysServerByeToEveryJoinedPlayer) {
