@@ -76,8 +76,12 @@ need_numbers() {
   done
 }
 server_lines() { wc -l < "$work/server.txt"; }
-# Lines of the server's output after line $1 up to line $2 that match an extended pattern.
-count_between() { sed -n "$(($1 + 1)),$2p" "$work/server.txt" | grep -c -E -- "$3"; }
+# Lines of the server's output after line $1 up to line $2 that match an extended pattern. (An empty
+# range is no lines: sed alone would print the first line of "N+1,N".)
+count_between() {
+  if [ "$2" -le "$1" ]; then echo 0; return; fi
+  sed -n "$(($1 + 1)),$2p" "$work/server.txt" | grep -c -E -- "$3"
+}
 # The number in "joined the whole time: N of M" of a bots run.
 bots_whole_time() { sed -n 's/^joined the whole time: \([0-9]*\) of .*/\1/p' "$1"; }
 # Fields of the flood tool's lines, by the word before each number.
