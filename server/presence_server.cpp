@@ -48,6 +48,24 @@ int idToTakeBack(const PresenceServer& server) {
     return chosen;
 }
 
+bool saidByeLately(const PresenceServer& server, const PeerAddress& address, uint64_t nowMs) {
+    for (const RecentBye& bye : server.recentByes)
+        if (bye.used && samePeer(bye.address, address) && nowMs - bye.atMs <= ByeMemoryMs) return true;
+    return false;
+}
+
+void rememberBye(PresenceServer& server, const PeerAddress& address, uint64_t nowMs) {
+    RecentBye* oldest = &server.recentByes[0];
+    for (RecentBye& bye : server.recentByes) {
+        if (!bye.used) {
+            oldest = &bye;
+            break;
+        }
+        if (bye.atMs < oldest->atMs) oldest = &bye;
+    }
+    *oldest = RecentBye{true, address, nowMs};
+}
+
 OutgoingDatagram& addDatagram(ServerOutput& out, const PeerAddress& to) {
     OutgoingDatagram& datagram = out.datagrams[out.datagramCount++];
     datagram.to = to;
@@ -99,7 +117,8 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
     bool state = !hello && decodeState(data, length, pose);
     if (state && !insideRoom(pose)) return;
 
-    bool joining = id < 0 && (hello || state);
+    // States a network delivers after their sender's Bye must not bring back a player nobody plays.
+    bool joining = id < 0 && (hello || (state && !saidByeLately(server, from, nowMs)));
     if (joining) id = joinPlayer(server, from, nowMs, out);
     if (id < 0) return;
     ServerPlayer& player = server.players[id];
@@ -110,16 +129,20 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
         player.lastWelcomeMs = nowMs;
         sendWelcome(out, id, from);
     } else if (state) {
-        if (joining) {
+        // Still one datagram back per State: a repeated Welcome takes the place of a roster.
+        bool welcomeAgain = !joining && player.joinedByState && nowMs - player.lastWelcomeMs >= WelcomeRepeatMs;
+        if (joining) player.joinedByState = true;
+        if (joining || welcomeAgain) {
             player.lastWelcomeMs = nowMs;
             sendWelcome(out, id, from);
         }
         player.pose = pose;
         if (player.states < ConfirmingStates) ++player.states;
-        player.stateSinceRoster = true;
+        if (!welcomeAgain) player.stateSinceRoster = true;
         player.lastHeardMs = nowMs;
     } else if (decodeBye(data, length)) {
         player.joined = false;
+        rememberBye(server, from, nowMs);
         addEvent(out, ServerEventKind::Left, id, from);
     }
 }
