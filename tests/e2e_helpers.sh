@@ -112,9 +112,9 @@ wait_for_port() {
 # its line count is the test's clock. peer_line_count <peer folder>
 peer_line_count() { wc -l < "$1/received"; }
 # peer_lines_since <peer folder> <line count> [<line count>]: the lines after the first count, up to
-# the second (when given) or now.
+# the second (when given) or now. An empty range is no lines (sed alone prints one for "N+1,N").
 peer_lines_since() {
-  if [ -n "${3:-}" ]; then sed -n "$(( $2 + 1 )),$3p" "$1/received"; else tail -n +"$(( $2 + 1 ))" "$1/received"; fi
+  if [ -z "${3:-}" ]; then tail -n +"$(( $2 + 1 ))" "$1/received"; elif [ "$3" -gt "$2" ]; then sed -n "$(( $2 + 1 )),$3p" "$1/received"; fi
 }
 # peer_count_since <peer folder> <line count> <type letter>: datagrams of that type since the count.
 peer_count_since() { peer_lines_since "$1" "$2" | awk -v t="$3" '$2 == t' | wc -l; }
