@@ -135,3 +135,19 @@ left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format 
 saturated_share() { convert "$1" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:; }
 # A press where a user would make it: the pointer first, then the button.
 click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }
+# One pixel's colour as "r g b".
+pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
+near() {  # near "r g b" "r g b": every channel within 6
+  local a=($1) b=($2)
+  [ ${#a[@]} = 3 ] && [ $(( (a[0]-b[0])**2 <= 36 && (a[1]-b[1])**2 <= 36 && (a[2]-b[2])**2 <= 36 )) = 1 ]
+}
+hover_fill="243 154 30"  # ButtonHoverFill (0.953, 0.604, 0.118)
+# hovers_at <x> <y> <pixel x> <pixel y> <name>: moves the pointer to (x, y) of $window and reports
+# whether the pixel shows the hover fill a frame later, in the screenshot <name>. Only a frame the
+# client drew after the move, laid out for the window's present size, can show it.
+hovers_at() {
+  local x=$1 y=$2 px=$3 py=$4 name=$5
+  xdotool mousemove --window "$window" "$x" "$y"
+  sleep 0.4
+  near "$(pixel "$(shoot "$name")" "$px" "$py")" "$hover_fill"
+}
