@@ -68,7 +68,7 @@ esac
 
 # Every test executable the project builds (the unit tests and the Null-backend GPU tests among
 # them), as ctest runs them on Linux.
-for tests in vz_pure_tests vz_client_tests; do
+for tests in vz_pure_tests vz_net_tests vz_client_tests; do
   [ -f "$build/$tests.exe" ] || fail "$tests.exe was not built"
 done
 for executable in "$build"/vz_*_tests.exe; do
