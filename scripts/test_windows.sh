@@ -85,15 +85,35 @@ for executable in "$build"/vz_*_tests.exe; do
   fi
 done
 
-# The zip holds everything the client loads: unpacked alone, it must start.
-expected=(vornhalzanthery.exe SDL3.dll webgpu_wrapper.dll coolvetica.otf floor/base.jpg floor/normal.jpg
-          floor/orm.jpg README.txt libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
+# The zip holds everything the client loads: unpacked alone, it must start. The MinGW runtime is
+# linked into each program, so no MinGW DLL ships and none is imported.
+expected=(vornhalzanthery.exe vornhalzanthery-server.exe vornhalzanthery-bots.exe SDL3.dll webgpu_wrapper.dll
+          coolvetica.otf floor/base.jpg floor/normal.jpg floor/orm.jpg README.txt)
 unzip -q "$build/vornhalzanthery-windows.zip" -d "$work"
 install="$work/vornhalzanthery"
 missing=""
 for file in "${expected[@]}"; do [ -f "$install/$file" ] || missing="$missing $file"; done
-if [ -z "$missing" ]; then pass "the zip holds the client, its libraries, font, floor maps and readme"
+if [ -z "$missing" ]; then pass "the zip holds the client, the server, the bots, their libraries, font, floor maps and readme"
 else fail "the zip lacks:$missing"; fi
+# The readme tells a user how to host and join: the server program, its port, the firewall's
+# question and "server.txt".
+unanswered=""
+for phrase in vornhalzanthery-server.exe 'UDP port 27420' Firewall server.txt Escape; do
+  grep -q "$phrase" "$install/README.txt" 2>/dev/null || unanswered="$unanswered '$phrase'"
+done
+if [ -z "$unanswered" ]; then pass "the zip's readme names the server program, its port, the firewall and server.txt"
+else fail "the zip's readme does not mention:$unanswered"; fi
+mingw_runtime='libstdc++-6.dll\|libgcc_s_seh-1.dll\|libwinpthread-1.dll'
+runtime_users=""
+for file in "$install"/*.exe "$install"/*.dll "$build"/*.exe; do
+  x86_64-w64-mingw32-objdump -p "$file" | grep -qi "DLL Name: \($mingw_runtime\)" && runtime_users="$runtime_users $(basename "$file")"
+done
+shipped_runtime=$(cd "$install" && ls | grep -i "^\($mingw_runtime\)$" | tr '\n' ' ')
+if [ -z "$runtime_users$shipped_runtime" ]; then
+  pass "no program imports a MinGW runtime DLL and the zip ships none ($(( $(stat -c %s "$build/vornhalzanthery-windows.zip") / 1024 )) KB)"
+else
+  fail "MinGW runtime DLLs imported by:$runtime_users; shipped: $shipped_runtime"
+fi
 
 # The client under Wine with a display but no adapter that draws. The error box is answered with
 # Return once the log shows the failure; the whole run is bounded.
