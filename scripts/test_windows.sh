@@ -85,6 +85,25 @@ for executable in "$build"/vz_*_tests.exe; do
   fi
 done
 
+# Windows programs and Linux programs together on loopback, with the Linux server and bots built
+# for this machine in a folder of this stage's own.
+peers="$root/build/windows-linux-peers"
+if cmake -S "$root" -B "$peers" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$VZ_CACHE/sdl3-$SDL3_VERSION" \
+     -DVZ_DAWN_DIR="$VZ_CACHE/dawn-$DAWN_NPM_VERSION/lib" -DVZ_STB_INCLUDE_DIR="$VZ_CACHE/stb-$STB_DEBIAN_VERSION/include" \
+     -DVZ_TESTS=OFF -DVZ_BENCHMARKS=OFF > "$work/peers.log" 2>&1 &&
+   cmake --build "$peers" --parallel 2 --target vornhalzanthery-server vornhalzanthery-bots >> "$work/peers.log" 2>&1; then
+  if bash "$root/tests/windows_mixed_platforms.sh" "$build" "$peers" > "$work/mixed.log" 2>&1; then
+    sed 's/^/  /' "$work/mixed.log"
+    pass "Windows and Linux programs together: $(grep -c '^ok:' "$work/mixed.log") checks"
+  else
+    cat "$work/mixed.log"
+    fail "Windows and Linux programs together"
+  fi
+else
+  tail -n 20 "$work/peers.log"
+  fail "the Linux server and bots for the mixed runs did not build"
+fi
+
 # The zip holds everything the client loads: unpacked alone, it must start. The MinGW runtime is
 # linked into each program, so no MinGW DLL ships and none is imported.
 expected=(vornhalzanthery.exe vornhalzanthery-server.exe vornhalzanthery-bots.exe SDL3.dll webgpu_wrapper.dll
