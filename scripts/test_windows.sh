@@ -104,6 +104,15 @@ else
   fail "the Linux server and bots for the mixed runs did not build"
 fi
 
+# The update check through WinHTTP under Wine against an HTTPS server on loopback.
+if bash "$root/tests/update_check_windows_test.sh" "$build" > "$work/update.log" 2>&1; then
+  sed 's/^/  /' "$work/update.log"
+  pass "the update check through WinHTTP under Wine: $(grep -c '^ok:' "$work/update.log") checks"
+else
+  cat "$work/update.log"
+  fail "the update check through WinHTTP under Wine"
+fi
+
 # The zip holds everything the client loads: unpacked alone, it must start. The MinGW runtime is
 # linked into each program, so no MinGW DLL ships and none is imported.
 expected=(vornhalzanthery.exe vornhalzanthery-server.exe vornhalzanthery-bots.exe SDL3.dll webgpu_wrapper.dll
