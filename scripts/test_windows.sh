@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The Windows stage of the tests: cross-builds if needed, proves our WebGPU declarations fit the
-# Windows Dawn DLL, runs the Windows unit and GPU tests under Wine (the GPU tests on Dawn's Null
-# backend), and starts the client from the unpacked zip under Wine, where no adapter draws: it must
-# show its fatal box, name the failing WebGPU step in its log and exit with code 1, in bounded time.
+# Windows Dawn DLL, runs the Windows unit, network and GPU tests under Wine (the GPU tests on Dawn's
+# Null backend), mixes Windows and Linux servers and bots on loopback, runs the update check through
+# WinHTTP against an HTTPS server on loopback, checks the zip, and starts the client from the
+# unpacked zip under Wine, where no adapter draws: it must show its fatal box, name the failing
+# WebGPU step in its log and exit with code 1, in bounded time.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
