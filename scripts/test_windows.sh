@@ -2,9 +2,10 @@
 # The Windows stage of the tests: cross-builds if needed, proves our WebGPU declarations fit the
 # Windows Dawn DLL, runs the Windows unit, network and GPU tests under Wine (the GPU tests on Dawn's
 # Null backend), mixes Windows and Linux servers and bots on loopback, runs the update check through
-# WinHTTP against an HTTPS server on loopback, checks the zip, and starts the client from the
-# unpacked zip under Wine, where no adapter draws: it must show its fatal box, name the failing
-# WebGPU step in its log and exit with code 1, in bounded time.
+# WinHTTP against an HTTPS server on loopback, plays the client's frame loop on Dawn's Null adapter
+# through a test build, checks the zip, and starts the client from the unpacked zip under Wine,
+# where no adapter draws: it must show its fatal box, name the failing WebGPU step in its log and
+# exit with code 1, in bounded time.
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -113,6 +114,17 @@ if bash "$root/tests/update_check_windows_test.sh" "$build" > "$work/update.log"
 else
   cat "$work/update.log"
   fail "the update check through WinHTTP under Wine"
+fi
+
+# The client's frame loop, played against the Linux server on loopback, through its Null-adapter
+# test build (Wine offers no adapter that draws).
+if [ -f "$peers/vornhalzanthery-server" ] &&
+   bash "$root/tests/windows_frame_loop_test.sh" "$build" "$peers" > "$work/frame-loop.log" 2>&1; then
+  grep -v 'XGetInputFocus' "$work/frame-loop.log" | sed 's/^/  /'
+  pass "the client's frame loop under Wine: $(grep -c '^ok:' "$work/frame-loop.log") checks"
+else
+  grep -v 'XGetInputFocus' "$work/frame-loop.log"
+  fail "the client's frame loop under Wine"
 fi
 
 # The zip holds everything the client loads: unpacked alone, it must start. The MinGW runtime is
