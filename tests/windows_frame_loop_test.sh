@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
-# The Windows client's frame loop under Wine, driven as a user would against the Linux presence
-# server on loopback: "Play" joins, States keep it joined, Escape pauses, "Leave" says Bye, "Quit"
-# ends with code 0. Wine offers no adapter that draws, so this runs vz_null_adapter_client.exe, the
-# whole client with its GPU library compiled to take Dawn's Null adapter, from the unpacked zip's
-# folder. Wine's environment (WINEPREFIX, WINEDEBUG) and the display come from the caller.
-# Usage: windows_frame_loop_test.sh <Windows build folder> <folder with the Linux server>
+# The client's frame loop driven as a user would across platforms on loopback: "Play" joins, States
+# keep it joined, Escape pauses, "Leave" says Bye, "Quit" ends with code 0. By default the Windows
+# client under Wine against the Linux presence server: Wine offers no adapter that draws, so this
+# runs vz_null_adapter_client.exe, the whole client with its GPU library compiled to take Dawn's Null
+# adapter, from the unpacked zip's folder. With --linux-client, the Linux client (drawing on
+# llvmpipe) against the Windows server under Wine. Wine's environment (WINEPREFIX, WINEDEBUG) and the
+# display come from the caller.
+# Usage: windows_frame_loop_test.sh <Windows build folder> <Linux build folder> [--linux-client]
 set -uo pipefail
 windows=$(cd "$1" && pwd)
 linux=$(cd "$2" && pwd)
+linux_client=$([ "${3:-}" = --linux-client ] && echo 1 || echo 0)
 wine=/usr/lib/wine/wine64
 work=$(mktemp -d)
 passed=0
@@ -20,7 +23,7 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
-finish() { echo "frame loop under Wine: $passed passed, $failed failed"; [ $failed -eq 0 ]; exit; }
+finish() { echo "frame loop, $run_name: $passed passed, $failed failed"; [ $failed -eq 0 ]; exit; }
 
 # wait_for <file> <pattern> <seconds>: true once the file holds a line matching pattern.
 wait_for() {
@@ -35,15 +38,31 @@ wait_for() {
 click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }
 
 port=$(python3 -c 'import socket; s = socket.socket(socket.AF_INET, socket.SOCK_DGRAM); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
-"$linux/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1 &
-started_pids+=($!)
-unzip -q "$windows/vornhalzanthery-windows.zip" -d "$work"
-install="$work/vornhalzanthery"
-cp "$windows/vz_null_adapter_client.exe" "$install/"
+if [ $linux_client = 1 ]; then
+  (cd "$windows" && exec "$wine" vornhalzanthery-server.exe --bind 127.0.0.1 --port "$port") > "$work/server.log" 2>&1 &
+  started_pids+=($!)
+  install="$work/linux"
+  mkdir -p "$install/floor"
+  cp "$linux/vornhalzanthery" "$linux/coolvetica.otf" "$install/"
+  for lib in "$linux"/libSDL3.so* "$linux/libwebgpu_wrapper.so"; do ln -s "$lib" "$install/"; done
+  cp "$linux"/floor/*.jpg "$install/floor/"
+  client_command=(./vornhalzanthery)
+  adapter_pattern='OpenGLES backend'
+  run_name='the Linux client with the Windows server under Wine'
+else
+  "$linux/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1 &
+  started_pids+=($!)
+  unzip -q "$windows/vornhalzanthery-windows.zip" -d "$work"
+  install="$work/vornhalzanthery"
+  cp "$windows/vz_null_adapter_client.exe" "$install/"
+  client_command=("$wine" vz_null_adapter_client.exe)
+  adapter_pattern='Null backend'
+  run_name='the Windows client under Wine with the Linux server'
+fi
 printf '127.0.0.1:%s\r\n' "$port" > "$install/server.txt"
-wait_for "$work/server.log" 'listening on' 10 || { fail "the Linux server did not start"; finish; }
+wait_for "$work/server.log" 'listening on' 60 || { fail "the server did not start: $(head -c 400 "$work/server.log")"; finish; }
 
-(cd "$install" && exec "$wine" vz_null_adapter_client.exe) > "$work/client.out" 2>&1 &
+(cd "$install" && exec "${client_command[@]}") > "$work/client.out" 2>&1 &
 client=$!
 started_pids+=("$client")
 window=""
@@ -54,7 +73,7 @@ for _ in $(seq 1 120); do
 done
 [ -n "$window" ] || { fail "the client's window did not appear: $(head -c 400 "$install/vornhalzanthery.log" 2>/dev/null)"; finish; }
 log="$install/vornhalzanthery.log"
-if wait_for "$log" 'first frame presented' 20; then pass "the title screen's frames run on the Null adapter"
+if wait_for "$log" 'first frame presented' 20; then pass "the title screen's frames run"
 else fail "no first frame: $(head -c 400 "$log" 2>/dev/null)"; finish; fi
 
 click_at 200 590
@@ -85,8 +104,8 @@ else
 fi
 frames=$(tr -d '\r' < "$log" | sed -n 's/^frames: \([0-9]*\),.*/\1/p')
 errors=$(grep -c '^wgpu:' "$log")
-if tr -d '\r' < "$log" | grep -q 'Null backend' && [ "${frames:-0}" -gt 0 ] && [ "$errors" = 0 ]; then
-  pass "its log shows the Null adapter, $frames frames and no WebGPU error"
+if tr -d '\r' < "$log" | grep -q "^adapter: .*$adapter_pattern" && [ "${frames:-0}" -gt 0 ] && [ "$errors" = 0 ]; then
+  pass "its log shows the adapter ($adapter_pattern), $frames frames and no WebGPU error"
 else
   fail "its log: frames '${frames:-}', $errors wgpu: lines, $(grep -v '^ \|^$' "$log" | head -c 600)"
 fi
