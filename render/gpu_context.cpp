@@ -119,6 +119,15 @@ void describeAdapter(WGPUAdapter adapter) {
 // draws nothing, so it counts as none and the OpenGL ES backend (which presents through EGL on
 // Mesa's llvmpipe) is asked for by name at the compatibility feature level.
 bool chooseAdapter() {
+#if defined(VZ_TEST_NULL_ADAPTER)
+    // Only the Windows frame-loop test build (tests/CMakeLists.txt) is compiled so: Wine offers no
+    // adapter that draws, and Dawn's Null backend takes every frame's calls. The shipped one has no switch.
+    requestAdapter(WGPUFeatureLevel_Core, WGPUBackendType_Null, adapterAnswers.null);
+    gpu.adapter = adapterAnswers.null;
+    if (!gpu.adapter) return false;
+    describeAdapter(gpu.adapter);
+    return true;
+#endif
     requestAdapter(WGPUFeatureLevel(0), WGPUBackendType_Undefined, adapterAnswers.plain);
     WGPUAdapter adapter = adapterAnswers.plain;
     if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
