@@ -26,7 +26,7 @@ clear_share() {
 # drawn for that size.
 laid_out_for() { hovers_at "$2" "$3" "$4" "$3" "$5" && [ "$(picture_size "$screens/$5.png")" = "$1" ]; }
 samples_as_software_rasterizer() {
-  [[ $1 == *"software rasterizer: the floor sampled from one mip level without anisotropic filtering"* ]] &&
+  [[ $1 == *"software rasterizer: floor sampled with anisotropy 1 and the nearest mip filter, the cheaper shading"* ]] &&
     [[ $1 != *"anisotropy 16"* ]]
 }
 
