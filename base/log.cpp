@@ -22,6 +22,12 @@ namespace {
 // the process.
 std::FILE* originalStandardError;
 
+// Where logLine writes: standard error (the client's log file) unless a console program chose its
+// standard output; lives for the process.
+std::FILE* logStream;
+
+std::FILE* logOut() { return logStream ? logStream : stderr; }
+
 // Every line ends here, so none can stay in a buffer when the process dies.
 void endLine(std::FILE* out) {
     std::fputc('\n', out);
@@ -43,10 +49,12 @@ bool openLogFile(const char* path) {
     return std::freopen(path, "w", stderr) != nullptr;
 }
 
+void logToStandardOutput() { logStream = stdout; }
+
 void logLine(const char* format, ...) {
     va_list arguments;
     va_start(arguments, format);
-    writeLine(stderr, format, arguments);
+    writeLine(logOut(), format, arguments);
     va_end(arguments);
 }
 
@@ -59,7 +67,7 @@ void logFatal(const char* format, ...) {
         writeLine(originalStandardError, format, again);
         va_end(again);
     }
-    writeLine(stderr, format, arguments);
+    writeLine(logOut(), format, arguments);
     va_end(arguments);
 }
 

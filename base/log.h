@@ -1,6 +1,8 @@
-// The one way to log: a line per event with its cause, written to standard error, which start-up
-// points at the log file beside the executable. Fatal start-up failures also reach the terminal the
-// client was started from, because an error box cannot always be shown (no display, for one).
+// The one way to log: a line per event with its cause, written to standard error, which the client's
+// start-up points at the log file beside the executable. Fatal start-up failures also reach the
+// terminal the client was started from, because an error box cannot always be shown (no display, for
+// one). The console programs open no log file: they point the log at their standard output, so every
+// line they print reaches their terminal, or the journal when they run as a service.
 #pragma once
 #include <cstddef>
 #include <cstdio>
@@ -9,6 +11,10 @@
 // file at path, truncating it. False when the file could not be opened: standard error stays where
 // it was.
 bool openLogFile(const char* path);
+
+// From now on, lines go to standard output instead of standard error (the console programs, at the
+// start of main).
+void logToStandardOutput();
 
 // One line, printf-style (the newline is added), flushed at once so that a crash right after still
 // leaves it in the log.

@@ -1,14 +1,15 @@
 // vornhalzanthery-bots: joins a number of bot players to a presence server, each a real presence
 // client walking the room with the real movement step, for demos and load tests. Ends on Ctrl+C,
 // SIGTERM or after --seconds, saying Bye for every bot.
+#include <chrono>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <iterator>
 #include <thread>
 
 #include "base/clock.h"
 #include "base/log.h"
+#include "base/options.h"
 #include "base/stop_signals.h"
 #include "bots/bot_walk.h"
 #include "presence/presence_client.h"
@@ -32,28 +33,6 @@ struct Bot {
 // The bots; live for the process.
 Bot bots[BotCapacity];
 
-void printHelp() {
-    std::printf(
-        "Usage: vornhalzanthery-bots [--server ADDRESS] [--count N] [--rate HZ] [--seconds S]\n"
-        "Joins N bot players to a Vornhal: Zanthery presence server; they walk, run, crouch and jump\n"
-        "about the room.\n"
-        "  --server ADDRESS  host or host:port of the server (default %s, port %u)\n"
-        "  --count N         how many bots, 1 to %d (default 2)\n"
-        "  --rate HZ         steps and pose updates a second, 1 to 60 (default 30; a pose goes out\n"
-        "                    at most every 33 ms)\n"
-        "  --seconds S       stop after S seconds (default: run until Ctrl+C)\n"
-        "  --help            this text\n",
-        DefaultServerAddress, unsigned(DefaultPresencePort), BotCapacity);
-}
-
-bool parseNumber(const char* text, long low, long high, long& out) {
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (!*text || *end || value < low || value > high) return false;
-    out = value;
-    return true;
-}
-
 PlayerState poseOf(const LocalPlayer& player) {
     return PlayerState{player.x, player.y, player.z, player.yaw, uint8_t(player.crouching ? 1 : 0)};
 }
@@ -61,33 +40,36 @@ PlayerState poseOf(const LocalPlayer& player) {
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
-    const char* server = DefaultServerAddress;
-    long count = 2, rate = 30, seconds = 0;
-    for (int i = 1; i < argumentCount; ++i) {
-        const char* option = arguments[i];
-        const char* value = i + 1 < argumentCount ? arguments[i + 1] : nullptr;
-        bool ok = true;
-        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) {
-            printHelp();
-            return 0;
-        } else if (!std::strcmp(option, "--server") && value) {
-            server = value;
-        } else if (!std::strcmp(option, "--count") && value) {
-            ok = parseNumber(value, 1, BotCapacity, count);
-        } else if (!std::strcmp(option, "--rate") && value) {
-            ok = parseNumber(value, 1, 60, rate);
-        } else if (!std::strcmp(option, "--seconds") && value) {
-            ok = parseNumber(value, 1, 24L * 3600, seconds);
-        } else {
-            logLine("bots: unknown option or missing value: %s (see --help)", option);
-            return 2;
-        }
-        if (!ok) {
-            logLine("bots: value out of range for %s: %s (see --help)", option, value);
-            return 2;
-        }
-        ++i;
-    }
+    logToStandardOutput();
+    const char* server;
+    long count, rate, seconds;
+    bool helpAsked;
+    char serverDefault[48];
+    std::snprintf(serverDefault, sizeof serverDefault, "%s, port %u", DefaultServerAddress,
+                  unsigned(DefaultPresencePort));
+    const Option options[] = {
+        {.name = "--server", .kind = OptionKind::Text, .valueName = "ADDRESS",
+         .help = "host or host:port of the server", .defaultText = DefaultServerAddress, .defaultMeaning = serverDefault, .text = &server},
+        {.name = "--count", .kind = OptionKind::Number, .valueName = "N", .help = "how many bots", .low = 1,
+         .high = BotCapacity, .defaultNumber = 2, .number = &count},
+        {.name = "--rate", .kind = OptionKind::Number, .valueName = "HZ",
+         .help = "steps and pose updates a second (a pose goes out at most every 33 ms)", .low = 1, .high = 60,
+         .defaultNumber = 30, .number = &rate},
+        {.name = "--seconds", .kind = OptionKind::Number, .valueName = "S", .help = "stop after S seconds", .low = 1,
+         .high = 24L * 3600, .defaultNumber = 0, .defaultMeaning = "none: run until Ctrl+C", .number = &seconds},
+        {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
+    };
+    const OptionTable table = {
+        .command = "vornhalzanthery-bots",
+        .messagePrefix = "bots",
+        .about = "Joins N bot players to a Vornhal: Zanthery presence server; they walk, run, crouch and "
+                 "jump about the room.",
+        .notes = nullptr,
+        .options = options,
+        .optionCount = int(std::size(options)),
+    };
+    int exitCode = 0;
+    if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;
 
     networkStarted = startSocketLayer();
     installStopHandlers();
@@ -102,13 +84,12 @@ int main(int argumentCount, char** arguments) {
             return 1;
         }
     }
-    std::printf("%ld bot(s) joining %s at %ld Hz\n", count, server, rate);
-    std::fflush(stdout);
+    logLine("%ld bot(s) joining %s at %ld Hz", count, server, rate);
 
     const float frame = 1.0f / float(rate);
     const int steps = int(std::ceil(frame / LongestStep));
-    const auto period = std::chrono::microseconds(1000000 / rate);
-    auto next = std::chrono::steady_clock::now();
+    const uint64_t periodNs = uint64_t(1000000 / rate) * 1000;
+    uint64_t nextNs = steadyNanoseconds();
     while (!stopRequested() && (seconds == 0 || monotonicMs() - start < uint64_t(seconds) * 1000)) {
         uint64_t now = monotonicMs();
         for (int i = 0; i < count; ++i) {
@@ -123,8 +104,9 @@ int main(int argumentCount, char** arguments) {
                 stepLocalPlayer(bot.player, botInput(bot.mind, bot.player, dt), dt);
             }
         }
-        next += period;
-        std::this_thread::sleep_until(next);
+        nextNs += periodNs;
+        uint64_t nowNs = steadyNanoseconds();
+        if (nextNs > nowNs) std::this_thread::sleep_for(std::chrono::nanoseconds(nextNs - nowNs));
     }
     int wholeTime = 0;
     for (int i = 0; i < count; ++i) {
@@ -132,7 +114,7 @@ int main(int argumentCount, char** arguments) {
         disconnectPresenceClient(bots[i].client, bots[i].table);
     }
     // Load tests read this line: a bot that never joined or lost its id counts against it.
-    std::printf("joined the whole time: %d of %ld\n", wholeTime, count);
-    std::printf("bots left\n");
+    logLine("joined the whole time: %d of %ld", wholeTime, count);
+    logLine("bots left");
     return 0;
 }

@@ -3,13 +3,14 @@
 // came back. It sends only to loopback (127.0.0.0/8) and refuses any other target.
 #include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <limits>
 #include <thread>
 
 #include "base/clock.h"
 #include "base/log.h"
+#include "base/options.h"
 #include "base/stop_signals.h"
 #include "protocol/address.h"
 #include "protocol/messages.h"
@@ -57,32 +58,6 @@ bool isLoopback(uint32_t ip) { return (ip & 0xFF000000u) == LoopbackNet; }
 
 // 127.1.x.y with y never 0 or 255, so no address looks like a network or broadcast one.
 uint32_t spoofedAddress(long index) { return 0x7F010000u | uint32_t(index / 254) << 8 | uint32_t(index % 254 + 1); }
-
-void printHelp() {
-    std::printf(
-        "Usage: vornhalzanthery-flood [--server ADDRESS | --serve PORT] [--rate N] [--seconds S]\n"
-        "                             [--spoofed N]\n"
-        "Floods a Vornhal: Zanthery presence server or client on this machine with malformed\n"
-        "datagrams and forged-source Hellos, then prints what came back. Loopback targets only.\n"
-        "  --server ADDRESS  flood the server at 127.x.y.z[:port] (default 127.0.0.1:%u)\n"
-        "  --serve PORT      instead act as a server on 127.0.0.1:PORT: welcome the first client,\n"
-        "                    send it a roster of %d players 25 times a second and junk at --rate\n"
-        "  --rate N          datagrams a second, 1 to %ld (default 10000)\n"
-        "  --seconds S       how long to flood, 1 to %ld (default 5)\n"
-        "  --spoofed N       forged source addresses (127.1.x.y), each sending one Hello, 0 to %ld\n"
-        "                    (default %ld; each needs an open file)\n"
-        "  --help            this text\n",
-        unsigned(DefaultPresencePort), FakeRosterPlayers, RateLimit, SecondsLimit, SpoofedCapacity,
-        DefaultSpoofed);
-}
-
-bool parseNumber(const char* text, long low, long high, long& out) {
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (!*text || *end || value < low || value > high) return false;
-    out = value;
-    return true;
-}
 
 // A socket bound to the given loopback address and any free port; NoSocket when it cannot be made.
 SocketHandle openBoundSocket(uint32_t ip, uint16_t port) {
@@ -175,22 +150,21 @@ size_t serverJunk(long number, uint8_t* bytes) {
 // cannot keep up; send(n) sends datagram n. Returns how many went out and the milliseconds taken.
 template <typename SendOne, typename Between>
 long floodFor(long rate, long seconds, SendOne send, Between between, double& elapsedMs) {
-    using Clock = std::chrono::steady_clock;
     const long total = rate * seconds;
-    const auto start = Clock::now();
-    const auto end = start + std::chrono::seconds(seconds);
+    const uint64_t startNs = steadyNanoseconds();
+    const uint64_t endNs = startNs + uint64_t(seconds) * 1000000000;
     long sent = 0;
-    auto now = start;
-    while (sent < total && now < end && !stopRequested()) {
-        double elapsed = std::chrono::duration<double>(now - start).count();
+    uint64_t nowNs = startNs;
+    while (sent < total && nowNs < endNs && !stopRequested()) {
+        double elapsed = double(nowNs - startNs) / 1e9;
         long due = long(elapsed * double(rate)) + 1;
         if (due > total) due = total;
         while (sent < due) send(sent++);
         between();
         std::this_thread::sleep_for(std::chrono::microseconds(500));
-        now = Clock::now();
+        nowNs = steadyNanoseconds();
     }
-    elapsedMs = std::chrono::duration<double, std::milli>(now - start).count();
+    elapsedMs = double(nowNs - startNs) / 1e6;
     return sent;
 }
 
@@ -218,7 +192,7 @@ int floodServer(const PeerAddress& server, long rate, long seconds, long spoofed
     uint8_t hello[HelloLength];
     encodeHello(hello);
     uint8_t junk[OversizedLength];
-    auto lastDrain = std::chrono::steady_clock::now();
+    uint64_t lastDrainMs = monotonicMs();
 
     auto send = [&](long n) {
         if (spoofedEvery && n % spoofedEvery == 0 && spoofedSent < spoofed) {
@@ -232,9 +206,9 @@ int floodServer(const PeerAddress& server, long rate, long seconds, long spoofed
         }
     };
     auto between = [&] {
-        auto now = std::chrono::steady_clock::now();
-        if (now - lastDrain < std::chrono::milliseconds(DrainIntervalMs)) return;
-        lastDrain = now;
+        uint64_t now = monotonicMs();
+        if (now - lastDrainMs < DrainIntervalMs) return;
+        lastDrainMs = now;
         drainServerAnswers(spoofed);
     };
     double elapsedMs = 0;
@@ -254,15 +228,14 @@ int floodServer(const PeerAddress& server, long rate, long seconds, long spoofed
         most = all > most ? all : most;
         overOne += all > 1 ? 1 : 0;
     }
-    std::printf("sent %ld datagrams in %.2f s: %.0f a second (asked %ld)\n", sent, elapsedMs / 1000.0,
-                elapsedMs > 0 ? double(sent) * 1000.0 / elapsedMs : 0.0, rate);
-    std::printf("forged Hellos %ld, one from each address: back Welcome %ld, Roster %ld, ServerBye %ld, other %ld; "
-                "most at one address %ld, addresses with more than one %ld\n",
-                spoofedSent, atSpoofed.welcome, atSpoofed.roster, atSpoofed.serverBye, atSpoofed.other, most, overOne);
-    std::printf("repeated Hellos %ld from one address: back Welcome %ld, other %ld\n", repeatedSent,
-                repeatCounts.welcome, answerTotal(repeatCounts) - repeatCounts.welcome);
-    std::printf("malformed %ld from one address: back %ld\n", junkSent, answerTotal(mainCounts));
-    std::fflush(stdout);
+    logLine("sent %ld datagrams in %.2f s: %.0f a second (asked %ld)", sent, elapsedMs / 1000.0,
+            elapsedMs > 0 ? double(sent) * 1000.0 / elapsedMs : 0.0, rate);
+    logLine("forged Hellos %ld, one from each address: back Welcome %ld, Roster %ld, ServerBye %ld, other %ld; "
+            "most at one address %ld, addresses with more than one %ld",
+            spoofedSent, atSpoofed.welcome, atSpoofed.roster, atSpoofed.serverBye, atSpoofed.other, most, overOne);
+    logLine("repeated Hellos %ld from one address: back Welcome %ld, other %ld", repeatedSent, repeatCounts.welcome,
+            answerTotal(repeatCounts) - repeatCounts.welcome);
+    logLine("malformed %ld from one address: back %ld", junkSent, answerTotal(mainCounts));
 
     for (long i = 0; i < spoofed; ++i) closeUdpSocket(spoofedSockets[i]);
     closeUdpSocket(repeatSocket);
@@ -320,8 +293,7 @@ int floodClient(uint16_t port, long rate, long seconds) {
         logLine("flood: cannot listen on 127.0.0.1 port %u (already in use?)", unsigned(port));
         return 1;
     }
-    std::printf("serving on 127.0.0.1 port %u, waiting up to %d s for a client\n", unsigned(port), JoinWaitMs / 1000);
-    std::fflush(stdout);
+    logLine("serving on 127.0.0.1 port %u, waiting up to %d s for a client", unsigned(port), JoinWaitMs / 1000);
 
     uint8_t buffer[PresenceDatagramCapacity];
     PeerAddress client = {};
@@ -387,11 +359,10 @@ int floodClient(uint16_t port, long rate, long seconds) {
 
     char address[32];
     formatPeerAddress(client, address, sizeof address);
-    std::printf("client %s: sent %ld junk datagrams in %.2f s: %.0f a second (asked %ld); %ld rosters of %d "
-                "players; heard %ld States and %ld Hellos after the first; ServerBye at the end\n",
-                address, sent, elapsedMs / 1000.0, elapsedMs > 0 ? double(sent) * 1000.0 / elapsedMs : 0.0, rate,
-                rosters, FakeRosterPlayers, states, hellos);
-    std::fflush(stdout);
+    logLine("client %s: sent %ld junk datagrams in %.2f s: %.0f a second (asked %ld); %ld rosters of %d "
+            "players; heard %ld States and %ld Hellos after the first; ServerBye at the end",
+            address, sent, elapsedMs / 1000.0, elapsedMs > 0 ? double(sent) * 1000.0 / elapsedMs : 0.0, rate,
+            rosters, FakeRosterPlayers, states, hellos);
     closeUdpSocket(mainSocket);
     return 0;
 }
@@ -399,35 +370,42 @@ int floodClient(uint16_t port, long rate, long seconds) {
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
-    const char* serverText = "127.0.0.1";
-    long rate = 10000, seconds = 5, spoofed = DefaultSpoofed, servePort = 0;
-    for (int i = 1; i < argumentCount; ++i) {
-        const char* option = arguments[i];
-        const char* value = i + 1 < argumentCount ? arguments[i + 1] : nullptr;
-        bool ok = true;
-        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) {
-            printHelp();
-            return 0;
-        } else if (!std::strcmp(option, "--server") && value) {
-            serverText = value;
-        } else if (!std::strcmp(option, "--serve") && value) {
-            ok = parseNumber(value, 1, 65535, servePort);
-        } else if (!std::strcmp(option, "--rate") && value) {
-            ok = parseNumber(value, 1, RateLimit, rate);
-        } else if (!std::strcmp(option, "--seconds") && value) {
-            ok = parseNumber(value, 1, SecondsLimit, seconds);
-        } else if (!std::strcmp(option, "--spoofed") && value) {
-            ok = parseNumber(value, 0, SpoofedCapacity, spoofed);
-        } else {
-            logLine("flood: unknown option or missing value: %s (see --help)", option);
-            return 2;
-        }
-        if (!ok) {
-            logLine("flood: value out of range for %s: %s (see --help)", option, value);
-            return 2;
-        }
-        ++i;
-    }
+    logToStandardOutput();
+    const char* serverText;
+    long rate, seconds, spoofed, servePort;
+    bool helpAsked;
+    char serverDefault[32], serveHelp[192];
+    std::snprintf(serverDefault, sizeof serverDefault, "127.0.0.1:%u", unsigned(DefaultPresencePort));
+    std::snprintf(serveHelp, sizeof serveHelp,
+                  "instead act as a server on 127.0.0.1:PORT: welcome the first client, send it a roster of %d "
+                  "players %d times a second and junk at --rate",
+                  FakeRosterPlayers, int(1000 / FakeRosterIntervalMs));
+    const Option options[] = {
+        {.name = "--server", .kind = OptionKind::Text, .valueName = "ADDRESS",
+         .help = "flood the server at 127.x.y.z[:port]", .defaultText = "127.0.0.1", .defaultMeaning = serverDefault,
+         .text = &serverText},
+        {.name = "--serve", .kind = OptionKind::Number, .valueName = "PORT", .help = serveHelp, .low = 1, .high = 65535,
+         .defaultNumber = 0, .defaultMeaning = "none: flood a server", .number = &servePort},
+        {.name = "--rate", .kind = OptionKind::Number, .valueName = "N", .help = "datagrams a second", .low = 1,
+         .high = RateLimit, .defaultNumber = 10000, .number = &rate},
+        {.name = "--seconds", .kind = OptionKind::Number, .valueName = "S", .help = "how long to flood", .low = 1,
+         .high = SecondsLimit, .defaultNumber = 5, .number = &seconds},
+        {.name = "--spoofed", .kind = OptionKind::Number, .valueName = "N",
+         .help = "forged source addresses (127.1.x.y), each sending one Hello and each needing an open file",
+         .low = 0, .high = SpoofedCapacity, .defaultNumber = DefaultSpoofed, .number = &spoofed},
+        {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
+    };
+    const OptionTable table = {
+        .command = "vornhalzanthery-flood",
+        .messagePrefix = "flood",
+        .about = "Floods a Vornhal: Zanthery presence server or client on this machine with malformed "
+                 "datagrams and forged-source Hellos, then prints what came back. Loopback targets only.",
+        .notes = nullptr,
+        .options = options,
+        .optionCount = int(std::size(options)),
+    };
+    int exitCode = 0;
+    if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;
 
     networkStarted = startSocketLayer();
     if (!networkStarted) {

@@ -1,12 +1,11 @@
 // vornhalzanthery-server: the presence server program. One UDP socket, a loop that waits briefly for
 // datagrams, hands them to the server logic and sends what it produces; a stop request (Ctrl+C,
 // SIGTERM) sends ServerBye to everyone before the process ends.
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
+#include <iterator>
 
 #include "base/clock.h"
 #include "base/log.h"
+#include "base/options.h"
 #include "base/stop_signals.h"
 #include "server/presence_server.h"
 #include "sockets/socket_layer.h"
@@ -33,57 +32,36 @@ void flushOutput(SocketHandle socket) {
     for (int i = 0; i < output.eventCount; ++i) {
         char address[32];
         formatPeerAddress(output.events[i].address, address, sizeof address);
-        std::printf("player %d %s (%s)\n", output.events[i].id, serverEventName(output.events[i].kind), address);
+        logLine("player %d %s (%s)", output.events[i].id, serverEventName(output.events[i].kind), address);
     }
-    if (output.eventCount) std::fflush(stdout);
-}
-
-void printHelp() {
-    std::printf(
-        "Usage: vornhalzanthery-server [--port N] [--bind ADDRESS]\n"
-        "The presence server of Vornhal: Zanthery: players who use the same server see one another.\n"
-        "  --port N          UDP port to listen on (default %u)\n"
-        "  --bind ADDRESS    local IPv4 address to listen on (default 0.0.0.0, every interface;\n"
-        "                    127.0.0.1 keeps the server to this machine)\n"
-        "  --help            this text\n"
-        "Players join it by writing this machine's address (and :port when not the default) in\n"
-        "\"server.txt\" beside the game. Ctrl+C stops it and tells every player.\n",
-        unsigned(DefaultPresencePort));
-}
-
-bool parsePort(const char* text, uint16_t& port) {
-    char* end = nullptr;
-    long value = std::strtol(text, &end, 10);
-    if (!*text || *end || value < 1 || value > 65535) return false;
-    port = uint16_t(value);
-    return true;
 }
 
 }  // namespace
 
 int main(int argumentCount, char** arguments) {
-    uint16_t port = DefaultPresencePort;
-    const char* bindText = "0.0.0.0";
-    for (int i = 1; i < argumentCount; ++i) {
-        const char* option = arguments[i];
-        const char* value = i + 1 < argumentCount ? arguments[i + 1] : nullptr;
-        if (!std::strcmp(option, "--help") || !std::strcmp(option, "-h")) {
-            printHelp();
-            return 0;
-        } else if (!std::strcmp(option, "--port") && value) {
-            if (!parsePort(value, port)) {
-                logLine("server: not a port number: %s", value);
-                return 2;
-            }
-            ++i;
-        } else if (!std::strcmp(option, "--bind") && value) {
-            bindText = value;
-            ++i;
-        } else {
-            logLine("server: unknown option or missing value: %s (see --help)", option);
-            return 2;
-        }
-    }
+    logToStandardOutput();
+    long port;
+    const char* bindText;
+    bool helpAsked;
+    const Option options[] = {
+        {.name = "--port", .kind = OptionKind::Number, .valueName = "N", .help = "UDP port to listen on", .low = 1,
+         .high = 65535, .defaultNumber = DefaultPresencePort, .number = &port},
+        {.name = "--bind", .kind = OptionKind::Text, .valueName = "ADDRESS",
+         .help = "local IPv4 address to listen on; 127.0.0.1 keeps the server to this machine",
+         .defaultText = "0.0.0.0", .defaultMeaning = "0.0.0.0, every interface", .text = &bindText},
+        {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
+    };
+    const OptionTable table = {
+        .command = "vornhalzanthery-server",
+        .messagePrefix = "server",
+        .about = "The presence server of Vornhal: Zanthery: players who use the same server see one another.",
+        .notes = "Players join it by writing this machine's address (and :port when not the default) "
+                 "in \"server.txt\" beside the game. Ctrl+C stops it and tells every player.",
+        .options = options,
+        .optionCount = int(std::size(options)),
+    };
+    int exitCode = 0;
+    if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;
 
     networkStarted = startSocketLayer();
     if (!networkStarted) {
@@ -95,7 +73,7 @@ int main(int argumentCount, char** arguments) {
         logLine("server: not an IPv4 address to listen on: %s", bindText);
         return 1;
     }
-    local.port = port;
+    local.port = uint16_t(port);
     SocketHandle socket = openUdpSocket();
     if (socket == NoSocket || !bindUdpSocket(socket, local)) {
         logLine("server: cannot listen on %s port %u (already in use?)", bindText, unsigned(port));
@@ -104,8 +82,7 @@ int main(int argumentCount, char** arguments) {
     if (!setUdpReceiveBuffer(socket, ReceiveBufferBytes))
         logLine("server: the receive buffer stays at the system's size");
     installStopHandlers();
-    std::printf("listening on %s port %u\n", bindText, unsigned(port));
-    std::fflush(stdout);
+    logLine("listening on %s port %u", bindText, unsigned(port));
 
     uint8_t buffer[PresenceDatagramCapacity];
     while (!stopRequested()) {
@@ -125,8 +102,7 @@ int main(int argumentCount, char** arguments) {
 
     serverShutdown(server, output);
     flushOutput(socket);
-    std::printf("stopped: ServerBye sent to %d player(s)\n", output.datagramCount);
-    std::fflush(stdout);
+    logLine("stopped: ServerBye sent to %d player(s)", output.datagramCount);
     closeUdpSocket(socket);
     stopSocketLayer();
     return 0;

@@ -46,5 +46,8 @@ void computeViewProjection(const float eye[3], float yaw, float pitch, float mat
 }
 
 OrbitCamera orbitCameraAt(float angle) {
+#if defined(VZ_TEST_STILL_TITLE)
+    angle = StillTitleOrbitAngle;  // only the client's test build (tests/CMakeLists.txt) is compiled so
+#endif
     return {{4.5f * std::sin(angle), 2.2f, 4.5f * std::cos(angle)}, angle, -0.12f};
 }

@@ -13,6 +13,10 @@ void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int wi
 // The frame's camera: uses the configured surface size and records the eye for the lighting.
 void computeViewProjection(const float eye[3], float yaw, float pitch, float matrix[16]);
 
+// Where the title's camera stands in a test build compiled with VZ_TEST_STILL_TITLE, so pictures of
+// the title can be compared: both walls of a corner and the floor under the light.
+constexpr float StillTitleOrbitAngle = 0.75f;
+
 // The title screen's camera circles the room's centre at radius 4.5, looking slightly down at it.
 struct OrbitCamera {
     float eye[3];

@@ -1,5 +1,5 @@
 // Floor texture loading: the maps decoded with their mip chains on a thread beside start-up, then
-// uploaded level by level and bound with a repeating sampler, anisotropic on hardware.
+// uploaded level by level and bound with a repeating sampler of the drawing path's filtering.
 #include "render/floor_textures.h"
 
 #include <SDL3/SDL.h>
@@ -15,11 +15,6 @@
 FloorTextures floorTextures;
 
 namespace {
-
-// A software rasterizer filters every anisotropic sample on the CPU, which costs it more than half
-// of each frame; a hardware adapter gets the full 16.
-constexpr uint16_t HardwareFloorAnisotropy = 16;
-constexpr uint16_t SoftwareFloorAnisotropy = 1;
 
 // The three maps, in the order of the bind group's bindings 1 to 3.
 constexpr int FloorMapCount = 3;
@@ -132,14 +127,23 @@ bool loadFloorMaterial() {
     if (!loaded) return false;
     logLine("floor maps decoded beside start-up: base %u ms, normal %u ms, orm %u ms", decoding.maps[0].decodeMs,
             decoding.maps[1].decodeMs, decoding.maps[2].decodeMs);
+    bindFloorMaterial(gpu.drawingPath);
+    return true;
+}
 
-    WGPUSamplerDescriptor sampler = samplerDescriptor({
+SamplerSettings floorSamplerSettings(const DrawingPath& path) {
+    return {
         .addressMode = WGPUAddressMode_Repeat,
         .filter = WGPUFilterMode_Linear,
-        // A CPU rasterizer reads one mip level per sample instead of blending two: a seventh of its frame.
-        .mipmapFilter = gpu.softwareRasterizer ? WGPUMipmapFilterMode_Nearest : WGPUMipmapFilterMode_Linear,
-        .maxAnisotropy = gpu.softwareRasterizer ? SoftwareFloorAnisotropy : HardwareFloorAnisotropy,
-    });
+        .mipmapFilter = path.floorMipFilter,
+        .maxAnisotropy = path.floorAnisotropy,
+    };
+}
+
+void bindFloorMaterial(const DrawingPath& path) {
+    if (gpu.floorBindGroup) wgpuBindGroupRelease(gpu.floorBindGroup);
+    if (floorTextures.floorSampler) wgpuSamplerRelease(floorTextures.floorSampler);
+    WGPUSamplerDescriptor sampler = samplerDescriptor(floorSamplerSettings(path));
     floorTextures.floorSampler = wgpuDeviceCreateSampler(gpu.device, &sampler);
 
     WGPUBindGroupEntry entries[5] = {
@@ -148,5 +152,4 @@ bool loadFloorMaterial() {
         samplerBinding(4, floorTextures.floorSampler),
     };
     gpu.floorBindGroup = createBindGroup(gpu.floorPipeline, entries, 5);
-    return true;
 }

@@ -2,6 +2,8 @@
 // beside the executable, each uploaded with a full mip chain built on the CPU.
 #pragma once
 #include "floor_image/floor_image.h"
+#include "render/descriptors.h"
+#include "render/gpu_context.h"
 #include "render/webgpu_api.h"
 
 #include <cstdint>
@@ -40,7 +42,14 @@ void startFloorMapDecoding();
 // outlives the process's clean-up.
 void finishFloorMapDecoding();
 
-// The floor's three maps, its repeating sampler (anisotropic unless the adapter is a software
-// rasterizer) and its bind group. Waits for the decoding thread first. False when any map failed
-// to load (each failure is logged).
+// The floor sampler on a drawing path: repeating, linear within a mip level, and the path's mip
+// filter and anisotropy.
+SamplerSettings floorSamplerSettings(const DrawingPath& path);
+
+// The floor's sampler for the path and its bind group with gpu.floorPipeline, replacing (and
+// releasing) those made before; the maps must be loaded.
+void bindFloorMaterial(const DrawingPath& path);
+
+// The floor's three maps, then its sampler and bind group for gpu.drawingPath. Waits for the
+// decoding thread first. False when any map failed to load (each failure is logged).
 bool loadFloorMaterial();

@@ -93,17 +93,25 @@ WGPUBackendType adapterBackend(WGPUAdapter adapter) {
     return backend;
 }
 
-// Decides how the floor is sampled and says so in the adapter line.
+// Decides the drawing path from the adapter, the one place it is decided, and says so in the adapter line.
 void describeAdapter(WGPUAdapter adapter) {
     WGPUAdapterInfo info = {};
     wgpuAdapterGetInfo(adapter, &info);
-    gpu.softwareRasterizer = isSoftwareAdapter(info.adapterType, info.device, info.description);
-    logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s)", int(viewLength(info.description)),
-            text(info.description), int(viewLength(info.device)), text(info.device), backendName(info.backendType),
-            int(info.adapterType),
-            gpu.softwareRasterizer ? "software rasterizer: the floor sampled from one mip level without anisotropic "
-                                     "filtering, the cheaper shading"
-                                   : "floor sampled with anisotropy 16");
+    bool software = isSoftwareAdapter(info.adapterType, info.device, info.description);
+    const char* kind = software ? "software rasterizer" : "hardware";
+#if defined(VZ_TEST_HARDWARE_DRAWING_PATH)
+    // Only the client's test build (tests/CMakeLists.txt) is compiled so: the shipped one has no switch.
+    software = false;
+    kind = "hardware path by a test build";
+#endif
+    gpu.drawingPath = drawingPathFor(software);
+    const DrawingPath& path = gpu.drawingPath;
+    logLine("adapter: %.*s (device \"%.*s\", %s backend, type %d; %s: floor sampled with anisotropy %u and the %s "
+            "mip filter, %s shading)",
+            int(viewLength(info.description)), text(info.description), int(viewLength(info.device)),
+            text(info.device), backendName(info.backendType), int(info.adapterType), kind,
+            unsigned(path.floorAnisotropy), path.floorMipFilter == WGPUMipmapFilterMode_Linear ? "linear" : "nearest",
+            path.cpuRasterizerShading ? "the cheaper" : "exact");
     wgpuAdapterInfoFreeMembers(info);
 }
 
@@ -111,6 +119,15 @@ void describeAdapter(WGPUAdapter adapter) {
 // draws nothing, so it counts as none and the OpenGL ES backend (which presents through EGL on
 // Mesa's llvmpipe) is asked for by name at the compatibility feature level.
 bool chooseAdapter() {
+#if defined(VZ_TEST_NULL_ADAPTER)
+    // Only the Windows frame-loop test build (tests/CMakeLists.txt) is compiled so: Wine offers no
+    // adapter that draws, and Dawn's Null backend takes every frame's calls. The shipped one has no switch.
+    requestAdapter(WGPUFeatureLevel_Core, WGPUBackendType_Null, adapterAnswers.null);
+    gpu.adapter = adapterAnswers.null;
+    if (!gpu.adapter) return false;
+    describeAdapter(gpu.adapter);
+    return true;
+#endif
     requestAdapter(WGPUFeatureLevel(0), WGPUBackendType_Undefined, adapterAnswers.plain);
     WGPUAdapter adapter = adapterAnswers.plain;
     if (adapter && adapterBackend(adapter) == WGPUBackendType_Null) {
@@ -180,24 +197,17 @@ WGPUBuffer createBuffer(uint64_t size, WGPUBufferUsage usage) {
 
 // What every frame draws with: the three pipelines, the four buffers and the flat bind group.
 bool createFrameObjects() {
-    gpu.flatPipeline = createScenePipeline("fs_flat");
-    gpu.floorPipeline = createScenePipeline("fs_floor");
-    gpu.uiPipeline = createUiPipeline();
-    if (!gpu.flatPipeline || !gpu.floorPipeline || !gpu.uiPipeline) {
-        logFatal("WebGPU start failed: pipelines: %s%s%s not created (the wgpu: lines above say why)",
-                 gpu.flatPipeline ? "" : "flat ", gpu.floorPipeline ? "" : "floor ", gpu.uiPipeline ? "" : "ui");
-        return false;
-    }
-
     gpu.sceneVertexBuffer = createBuffer(uint64_t(SceneVertexCapacity) * sizeof(SceneVertex), WGPUBufferUsage_Vertex);
     gpu.uiVertexBuffer = createBuffer(uint64_t(UiVertexCapacity) * sizeof(UiVertex), WGPUBufferUsage_Vertex);
     gpu.sceneUniformBuffer = createBuffer(SceneUniformBytes, WGPUBufferUsage_Uniform);
     gpu.screenUniformBuffer = createBuffer(ScreenUniformBytes, WGPUBufferUsage_Uniform);
-
-    // The flat pipeline's bind group needs only the scene uniforms, so it is made with them; the UI's
-    // and the floor's wait for their textures.
-    WGPUBindGroupEntry flatEntries[1] = {bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes)};
-    gpu.flatBindGroup = createBindGroup(gpu.flatPipeline, flatEntries, 1);
+    gpu.uiPipeline = createUiPipeline().pipeline;
+    bool scene = createScenePipelines(gpu.drawingPath);
+    if (!scene || !gpu.uiPipeline) {
+        logFatal("WebGPU start failed: pipelines: %s%s%s not created (the wgpu: lines above say why)",
+                 gpu.flatPipeline ? "" : "flat ", gpu.floorPipeline ? "" : "floor ", gpu.uiPipeline ? "" : "ui");
+        return false;
+    }
     return true;
 }
 
@@ -208,6 +218,30 @@ WGPUTexture createTarget(WGPUTextureFormat format, WGPUTextureUsage usage) {
 }
 
 }  // namespace
+
+// On a CPU rasterizer anisotropic filtering took more than half of each frame, and blending two mip
+// levels per sample a seventh; the shading's per-pixel powers count there too.
+DrawingPath drawingPathFor(bool softwareAdapter) {
+    if (softwareAdapter) {
+        return {.floorAnisotropy = 1, .floorMipFilter = WGPUMipmapFilterMode_Nearest, .cpuRasterizerShading = true};
+    }
+    return {.floorAnisotropy = 16, .floorMipFilter = WGPUMipmapFilterMode_Linear, .cpuRasterizerShading = false};
+}
+
+bool createScenePipelines(const DrawingPath& path) {
+    if (gpu.flatBindGroup) wgpuBindGroupRelease(gpu.flatBindGroup);
+    if (gpu.flatPipeline) wgpuRenderPipelineRelease(gpu.flatPipeline);
+    if (gpu.floorPipeline) wgpuRenderPipelineRelease(gpu.floorPipeline);
+    gpu.flatBindGroup = nullptr;
+    gpu.flatPipeline = createScenePipeline("fs_flat", path).pipeline;
+    gpu.floorPipeline = createScenePipeline("fs_floor", path).pipeline;
+    if (!gpu.flatPipeline || !gpu.floorPipeline) return false;
+    // The flat pipeline's bind group needs only the scene uniforms, so it is made with them; the UI's
+    // and the floor's wait for their textures.
+    WGPUBindGroupEntry flatEntries[1] = {bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes)};
+    gpu.flatBindGroup = createBindGroup(gpu.flatPipeline, flatEntries, 1);
+    return true;
+}
 
 WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t count) {
     WGPUTextureFormat chosen = count > 0 ? formats[0] : WGPUTextureFormat_BGRA8Unorm;

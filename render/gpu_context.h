@@ -9,6 +9,18 @@
 
 struct SDL_Window;
 
+// How the scene is drawn on the adapter's kind: decided once at start-up from the adapter and handed
+// to the code that builds the scene pipelines and the floor sampler. A CPU rasterizer gets the cheap
+// path (most of its frame went to filtering and per-pixel work); a hardware adapter the exact one.
+struct DrawingPath {
+    uint16_t floorAnisotropy;             // 16 on hardware, 1 on a CPU rasterizer
+    WGPUMipmapFilterMode floorMipFilter;  // linear between mip levels on hardware, nearest on a CPU rasterizer
+    bool cpuRasterizerShading;            // the scene shader's CPU_RASTERIZER constant: per-vertex linearisation
+                                          // and a polynomial gamma step within 1.4/255 of the exact power
+};
+
+DrawingPath drawingPathFor(bool softwareAdapter);
+
 struct GpuContext {
     WGPUInstance instance;
     WGPUSurface surface;  // null when running headless (tests on Dawn's Null backend)
@@ -32,7 +44,7 @@ struct GpuContext {
     WGPUBindGroup floorBindGroup;
     float eyePosition[4];  // the fourth value stays 0
     uint32_t maxTextureDimension = 4096;  // the device's largest 2D texture side, as granted
-    bool softwareRasterizer;  // the adapter draws on the CPU: the floor sampler then skips anisotropy
+    DrawingPath drawingPath;  // from the adapter, at start-up
 };
 
 extern GpuContext gpu;
@@ -43,6 +55,11 @@ constexpr uint64_t ScreenUniformBytes = 16;
 // Brings up WebGPU for the window: instance, surface, adapter, device, surface format, depth target,
 // the three pipelines, the four buffers and the flat pipeline's bind group. False at the first failure.
 bool startGpu(SDL_Window* window);
+
+// The scene's two pipelines and the flat pipeline's bind group, built for the path; replaces (and
+// releases) those made before. startGpu builds them for gpu.drawingPath. The floor's bind group
+// belongs to the floor pipeline, so bindFloorMaterial must follow when the floor maps are loaded.
+bool createScenePipelines(const DrawingPath& path);
 
 // The first half of startGpu: instance, surface, adapter, device, surface format and depth target,
 // with no pipelines or buffers (what the bare start-up benchmark presents a cleared frame with).

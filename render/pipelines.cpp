@@ -32,11 +32,29 @@ const WGPUVertexAttribute UiAttributes[3] = {
 
 WGPUStringView text(const char* value) { return {value, WGPU_STRLEN}; }
 
+// A copy of the constants a stage descriptor hands over; the count as handed, even past what is kept.
+PipelineConstants constantsHanded(const WGPUConstantEntry* entries, size_t count) {
+    PipelineConstants handed = {};
+    handed.count = count;
+    for (size_t i = 0; i < count && i < MaxPipelineConstants; ++i) handed.entries[i] = entries[i];
+    return handed;
+}
+
 }  // namespace
 
-WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttribute* attributes,
-                                        size_t attributeCount, uint64_t stride, bool isScene,
-                                        const char* fragmentEntry) {
+PipelineConstants sceneShaderConstants(const DrawingPath& path) {
+    PipelineConstants constants = {};
+    if (path.cpuRasterizerShading) {
+        constants.entries[0].key = text("CPU_RASTERIZER");
+        constants.entries[0].value = 1.0;
+        constants.count = 1;
+    }
+    return constants;
+}
+
+CreatedPipeline createRenderPipeline(const char* source, const WGPUVertexAttribute* attributes, size_t attributeCount,
+                                     uint64_t stride, bool isScene, const char* fragmentEntry,
+                                     const PipelineConstants& constants) {
     WGPUShaderSourceWGSL wgsl = {};
     wgsl.chain.sType = WGPUSType_ShaderSourceWGSL;
     wgsl.code = text(source);
@@ -79,17 +97,11 @@ WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttr
     colourTarget.blend = isScene ? nullptr : &blend;
     colourTarget.writeMask = WGPUColorWriteMask_All;
 
-    // The scene shader's cheaper variant for CPU rasterizers; a hardware adapter sets no constant.
-    WGPUConstantEntry cpuRasterizer = {};
-    cpuRasterizer.key = text("CPU_RASTERIZER");
-    cpuRasterizer.value = 1.0;
-    size_t constantCount = isScene && gpu.softwareRasterizer ? 1 : 0;
-
     WGPUFragmentState fragment = {};
     fragment.module = module;
     fragment.entryPoint = text(fragmentEntry);
-    fragment.constantCount = constantCount;
-    fragment.constants = &cpuRasterizer;
+    fragment.constantCount = constants.count;
+    fragment.constants = constants.entries;
     fragment.targetCount = 1;
     fragment.targets = &colourTarget;
 
@@ -98,8 +110,8 @@ WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttr
     descriptor.layout = nullptr;
     descriptor.vertex.module = module;
     descriptor.vertex.entryPoint = text("vs");
-    descriptor.vertex.constantCount = constantCount;
-    descriptor.vertex.constants = &cpuRasterizer;
+    descriptor.vertex.constantCount = constants.count;
+    descriptor.vertex.constants = constants.entries;
     descriptor.vertex.bufferCount = 1;
     descriptor.vertex.buffers = &bufferLayout;
     descriptor.primitive.topology = WGPUPrimitiveTopology_TriangleList;
@@ -112,15 +124,19 @@ WGPURenderPipeline createRenderPipeline(const char* source, const WGPUVertexAttr
     descriptor.multisample.alphaToCoverageEnabled = false;
     descriptor.fragment = &fragment;
 
-    WGPURenderPipeline pipeline = wgpuDeviceCreateRenderPipeline(gpu.device, &descriptor);
+    CreatedPipeline created = {};
+    created.pipeline = wgpuDeviceCreateRenderPipeline(gpu.device, &descriptor);
     wgpuShaderModuleRelease(module);
-    return pipeline;
+    created.vertexConstants = constantsHanded(descriptor.vertex.constants, descriptor.vertex.constantCount);
+    created.fragmentConstants = constantsHanded(fragment.constants, fragment.constantCount);
+    return created;
 }
 
-WGPURenderPipeline createScenePipeline(const char* fragmentEntry) {
-    return createRenderPipeline(SceneShaderSource, SceneAttributes, 3, sizeof(SceneVertex), true, fragmentEntry);
+CreatedPipeline createScenePipeline(const char* fragmentEntry, const DrawingPath& path) {
+    return createRenderPipeline(SceneShaderSource, SceneAttributes, 3, sizeof(SceneVertex), true, fragmentEntry,
+                                sceneShaderConstants(path));
 }
 
-WGPURenderPipeline createUiPipeline() {
-    return createRenderPipeline(UiShaderSource, UiAttributes, 3, sizeof(UiVertex), false, "fs");
+CreatedPipeline createUiPipeline() {
+    return createRenderPipeline(UiShaderSource, UiAttributes, 3, sizeof(UiVertex), false, "fs", {});
 }

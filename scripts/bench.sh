@@ -3,7 +3,8 @@
 # prints one Markdown table (also written to build/bench/results.md): start-up against a bare
 # program, CPU per frame against memcpy with a profile, frame rates on the software fallback, heap
 # allocations per steady frame, resident memory over a stay in play, the presence server under load
-# and under a flood, and the client under a flood.
+# and under a flood, the client under a flood, and the client at the network's worst (loss, delay,
+# duplication, a partition, a server restart) through an impairing relay.
 # Usage: scripts/bench.sh [--long]   (--long: the memory figure after 10 minutes instead of 2)
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -105,6 +106,8 @@ row "client resident memory in play, 16 players: after 30 s, after $((soak_secon
 # 6. The presence server under load and under a flood.
 note "server load and flood"
 bash "$root/bench/server_load.sh" "$build" | tee -a "$results"
+note "what the server reflects"
+bash "$root/bench/server_reflection.sh" "$build" | tee -a "$results"
 
 # 7. The client under a flood of junk from its server's address.
 note "client under a flood"
@@ -115,4 +118,8 @@ for flood in 1 50000; do
   row "client in play, $flood junk datagrams a second from its server" "$fps frames a second (longest $longest ms); capsules cover $share of the picture; rejoins $hellos" \
     "frames keep pace; the roster's four players stay drawn; no rejoin" "$(met "${share:-0} > 0.001 && ${hellos:-1} == 0")"
 done
+
+# 8. The client at the network's worst: every player through an impairing relay on loopback.
+note "network conditions, 7 runs of about 40 s (load $(cut -d' ' -f1-3 /proc/loadavg))"
+bash "$root/bench/network_conditions.sh" "$build" | tee -a "$results"
 note "written to $results"

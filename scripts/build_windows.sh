@@ -21,8 +21,12 @@ cmake -S "$root" -B "$host" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVZ_HOST_TOOLS_
 cmake --build "$host" --parallel 2 --target floor_material_maker >/dev/null
 
 
+# MinGW's C++, GCC and thread runtimes are linked into each program (-static), as is usual for shipped
+# MinGW programs: no runtime DLL to ship, and none of another version found first on a user's PATH
+# can break them. System DLLs, SDL3 and Dawn stay DLLs. -s drops the symbol tables.
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$here/cmake/mingw-w64-x86_64.cmake" \
+  -DCMAKE_EXE_LINKER_FLAGS="-static -s" \
   -DSDL3_DIR="$VZ_CACHE/sdl3-$SDL3_VERSION-mingw/lib/cmake/SDL3" \
   -DGTest_DIR="$VZ_CACHE/googletest-$gtest_version-mingw/lib/cmake/GTest" \
   -DVZ_DAWN_DIR="$VZ_CACHE/dawn-win-$DAWN_WIN_NPM_VERSION/lib" \
@@ -30,29 +34,8 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DVZ_HOST_FLOOR_MATERIAL_MAKER="$host/floor_material_maker" \
   -DVZ_TESTS=ON -DVZ_BENCHMARKS=OFF "$@" >/dev/null
 cmake --build "$build" --parallel 2
-
-# The MinGW runtime DLLs that the given programs import, directly or through each other, copied into
-# the folder given first.
-mingw_dll_dirs=(/usr/lib/gcc/x86_64-w64-mingw32/12-posix /usr/x86_64-w64-mingw32/lib)
-copy_mingw_runtime() {
-  local destination=$1; shift
-  local pending=("$@") seen=" " file dll dir
-  while [ ${#pending[@]} -gt 0 ]; do
-    file=${pending[0]}; pending=("${pending[@]:1}")
-    for dll in $(x86_64-w64-mingw32-objdump -p "$file" | sed -n 's/^\s*DLL Name: //p'); do
-      case "$seen" in *" $dll "*) continue ;; esac
-      seen="$seen$dll "
-      for dir in "${mingw_dll_dirs[@]}"; do
-        if [ -f "$dir/$dll" ]; then
-          cp -u "$dir/$dll" "$destination/"
-          pending+=("$dir/$dll")
-          break
-        fi
-      done
-    done
-  done
-}
-copy_mingw_runtime "$build" "$build"/*.exe
+# Runtime DLLs an earlier build copied here would hide a program that still needs one.
+rm -f "$build"/{libstdc++-6,libgcc_s_seh-1,libwinpthread-1}.dll
 
 # The zip: one folder laid out as the client expects beside its executable. The presence server and
 # the bots join it whenever the project defines them.
@@ -65,7 +48,8 @@ for extra in vornhalzanthery-server.exe vornhalzanthery-bots.exe; do
 done
 cp "${programs[@]}" "$build/SDL3.dll" "$build/webgpu_wrapper.dll" "$build/coolvetica.otf" "$stage/"
 cp "$build"/floor/{base,normal,orm}.jpg "$stage/floor/"
-copy_mingw_runtime "$stage" "${programs[@]}" "$stage/SDL3.dll"
+# Our SDL3 build keeps its debug sections; users need none of them (Dawn's DLL comes as published).
+x86_64-w64-mingw32-strip --strip-unneeded "$stage/SDL3.dll"
 # The readme with Windows line ends, for Notepad.
 sed "s/@DAWN_WIN_NPM_VERSION@/$DAWN_WIN_NPM_VERSION/g; s/@SDL3_VERSION@/$SDL3_VERSION/g; s/\$/\r/" \
   "$here/windows_readme.txt" > "$stage/README.txt"

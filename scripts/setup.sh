@@ -62,6 +62,20 @@ fetch_sdl3_source() {
   find "$work" -maxdepth 1 -type d -name 'SDL3-*' | head -n 1
 }
 
+# Configures, builds and installs a CMake project (Release, Ninja) into a prefix of the cache, then
+# marks the prefix complete so the next set-up skips it.
+install_cmake_project() {  # <prefix> <source> <build folder> [CMake options...]
+  local prefix=$1 source=$2 build=$3
+  shift 3
+  cmake -S "$source" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" "$@" >/dev/null
+  cmake --build "$build" --parallel 2 >/dev/null
+  cmake --install "$build" >/dev/null
+  touch "$prefix/.complete"
+}
+
+# SDL3's options for both builds of it: the shared library alone.
+sdl3_options="-DSDL_TESTS=OFF -DSDL_EXAMPLES=OFF -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_INSTALL_DOCS=OFF"
+
 # SDL3 is not packaged for Debian 12: built once into the cache from the next release's source package.
 build_sdl3() {
   local prefix="$VZ_CACHE/sdl3-$SDL3_VERSION"
@@ -69,12 +83,7 @@ build_sdl3() {
   log "building SDL3 $SDL3_VERSION into $prefix (about a minute)"
   local work; work=$(mktemp -d)
   local src; src=$(fetch_sdl3_source "$work")
-  cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DSDL_TESTS=OFF -DSDL_EXAMPLES=OFF -DSDL_SHARED=ON -DSDL_STATIC=OFF -DSDL_WAYLAND=OFF \
-    -DSDL_INSTALL_DOCS=OFF >/dev/null
-  cmake --build "$work/build" --parallel >/dev/null
-  cmake --install "$work/build" >/dev/null
-  touch "$prefix/.complete"
+  install_cmake_project "$prefix" "$src" "$work/build" $sdl3_options -DSDL_WAYLAND=OFF
   rm -rf "$work"
 }
 

@@ -19,12 +19,8 @@ build_sdl3_mingw() {
   log "building SDL3 $SDL3_VERSION for Windows into $prefix (a few minutes)"
   local work; work=$(mktemp -d)
   local src; src=$(fetch_sdl3_source "$work")
-  cmake -S "$src" -B "$work/build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DSDL_TESTS=OFF -DSDL_EXAMPLES=OFF -DSDL_SHARED=ON -DSDL_STATIC=OFF \
-    -DSDL_INSTALL_DOCS=OFF -DSDL_RENDER_D3D=OFF -DSDL_RENDER_D3D11=OFF -DSDL_RENDER_D3D12=OFF -DSDL_GPU=OFF >/dev/null
-  cmake --build "$work/build" --parallel 2 >/dev/null
-  cmake --install "$work/build" >/dev/null
-  touch "$prefix/.complete"
+  install_cmake_project "$prefix" "$src" "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" $sdl3_options \
+    -DSDL_RENDER_D3D=OFF -DSDL_RENDER_D3D11=OFF -DSDL_RENDER_D3D12=OFF -DSDL_GPU=OFF
   rm -rf "$work"
 }
 
@@ -35,11 +31,8 @@ build_googletest_mingw() {
   [ -f "$prefix/.complete" ] && return 0
   log "building GoogleTest $version for Windows into $prefix"
   local work; work=$(mktemp -d)
-  cmake -S /usr/src/googletest -B "$work" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$prefix" \
-    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DBUILD_GMOCK=OFF -Dgtest_disable_pthreads=OFF >/dev/null
-  cmake --build "$work" --parallel 2 >/dev/null
-  cmake --install "$work" >/dev/null
-  touch "$prefix/.complete"
+  install_cmake_project "$prefix" /usr/src/googletest "$work" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DBUILD_GMOCK=OFF \
+    -Dgtest_disable_pthreads=OFF
   rm -rf "$work"
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "protocol/presence_session.h"
+#include "world/room_geometry.h"
 
 static_assert(RepeatedWelcomeIntervalMs < HelloIntervalMs, "every retry of a client whose Welcome was lost is answered");
 
@@ -20,6 +21,13 @@ int lowestFreeId(const PresenceServer& server) {
     for (int id = 0; id < ServerPlayerCapacity; ++id)
         if (!server.players[id].joined) return id;
     return -1;
+}
+
+// No client's movement ever leaves the room, so a pose outside it (or not a number) is no client's:
+// it neither moves a player nor joins an address.
+bool insideRoom(const PlayerState& pose) {
+    return std::fabs(pose.x) <= RoomHalfWidth && std::fabs(pose.z) <= RoomHalfWidth && pose.y >= 0.0f &&
+           pose.y <= RoomHeight;
 }
 
 bool onTrial(const ServerPlayer& player) { return player.joined && player.states < ConfirmingStates; }
@@ -38,6 +46,24 @@ int idToTakeBack(const PresenceServer& server) {
             chosen = id;
     }
     return chosen;
+}
+
+bool saidByeLately(const PresenceServer& server, const PeerAddress& address, uint64_t nowMs) {
+    for (const RecentBye& bye : server.recentByes)
+        if (bye.used && samePeer(bye.address, address) && nowMs - bye.atMs <= ByeMemoryMs) return true;
+    return false;
+}
+
+void rememberBye(PresenceServer& server, const PeerAddress& address, uint64_t nowMs) {
+    RecentBye* oldest = &server.recentByes[0];
+    for (RecentBye& bye : server.recentByes) {
+        if (!bye.used) {
+            oldest = &bye;
+            break;
+        }
+        if (bye.atMs < oldest->atMs) oldest = &bye;
+    }
+    *oldest = RecentBye{true, address, nowMs};
 }
 
 OutgoingDatagram& addDatagram(ServerOutput& out, const PeerAddress& to) {
@@ -89,9 +115,10 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
     PlayerState pose;
     bool hello = decodeHello(data, length);
     bool state = !hello && decodeState(data, length, pose);
-    if (state && (!std::isfinite(pose.x) || !std::isfinite(pose.y) || !std::isfinite(pose.z))) return;
+    if (state && !insideRoom(pose)) return;
 
-    bool joining = id < 0 && (hello || state);
+    // States a network delivers after their sender's Bye must not bring back a player nobody plays.
+    bool joining = id < 0 && (hello || (state && !saidByeLately(server, from, nowMs)));
     if (joining) id = joinPlayer(server, from, nowMs, out);
     if (id < 0) return;
     ServerPlayer& player = server.players[id];
@@ -102,16 +129,20 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
         player.lastWelcomeMs = nowMs;
         sendWelcome(out, id, from);
     } else if (state) {
-        if (joining) {
+        // Still one datagram back per State: a repeated Welcome takes the place of a roster.
+        bool welcomeAgain = !joining && player.joinedByState && nowMs - player.lastWelcomeMs >= WelcomeRepeatMs;
+        if (joining) player.joinedByState = true;
+        if (joining || welcomeAgain) {
             player.lastWelcomeMs = nowMs;
             sendWelcome(out, id, from);
         }
         player.pose = pose;
         if (player.states < ConfirmingStates) ++player.states;
-        player.stateSinceRoster = true;
+        if (!welcomeAgain) player.stateSinceRoster = true;
         player.lastHeardMs = nowMs;
     } else if (decodeBye(data, length)) {
         player.joined = false;
+        rememberBye(server, from, nowMs);
         addEvent(out, ServerEventKind::Left, id, from);
     }
 }

@@ -20,6 +20,13 @@ constexpr uint64_t RepeatedWelcomeIntervalMs = 200;
 // they cannot keep ids from real players.
 constexpr int ConfirmingStates = 2;
 constexpr uint64_t TrialLimitMs = 1000;  // an id still on trial this long after its join is freed
+// A network may deliver a client's last States after its Bye. For this long after a Bye its address's
+// States are taken for such stragglers and join nothing: a client that comes back says Hello.
+constexpr uint64_t ByeMemoryMs = 2000;
+// A player joined by a State (as after a server restart) has its Welcome repeated this often: unlike a
+// Hello, that State is not repeated until a Welcome comes, so a client whose Welcome was lost learns
+// its id anyway.
+constexpr uint64_t WelcomeRepeatMs = 1000;
 constexpr size_t ServerDatagramCapacity = RosterHeaderLength + RosterRecordLength * ServerPlayerCapacity;
 
 struct ServerPlayer {
@@ -30,12 +37,21 @@ struct ServerPlayer {
     uint64_t lastWelcomeMs;  // last Welcome sent
     int states;              // States since joining, counted up to ConfirmingStates
     bool stateSinceRoster;   // earns the next roster: one roster per State at most
+    bool joinedByState;      // its Welcome had no retry, so its States earn it again now and then
     PlayerState pose;
+};
+
+// An address whose player said Bye, and when.
+struct RecentBye {
+    bool used;
+    PeerAddress address;
+    uint64_t atMs;
 };
 
 // The one server state of the program; lives for the process. Slot index is the player id.
 struct PresenceServer {
     ServerPlayer players[ServerPlayerCapacity];
+    RecentBye recentByes[ServerPlayerCapacity];  // a Bye takes the place of the oldest
     uint64_t lastRosterMs;
 };
 
@@ -63,11 +79,14 @@ struct ServerOutput {
 };
 
 // One datagram from an address. Hello joins (or repeats the Welcome of a joined address, at most
-// once per RepeatedWelcomeIntervalMs). State updates the sender's pose; from an address that holds
+// once per RepeatedWelcomeIntervalMs). State updates the sender's pose (one outside the room, or not
+// a number, is ignored like any malformed datagram); from an address that holds
 // no id it joins too, with a Welcome, so a client whose id was taken back or whose server restarted
-// is back at once. A join to a full server takes back the id of the player on trial with the fewest
-// States, the longest joined first; with none on trial it is not answered. Bye frees the sender's id.
-// Anything else, from anyone, is ignored.
+// is back at once, unless the address said Bye within ByeMemoryMs. A player joined that way gets its
+// Welcome again, in place of a roster, for a State once WelcomeRepeatMs has passed since the last.
+// A join to a full server takes back the id of the player on trial with the fewest States, the
+// longest joined first; with none on trial it is not answered. Bye frees the sender's id. Anything
+// else, from anyone, is ignored.
 void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_t* data, size_t length, uint64_t nowMs,
                    ServerOutput& out);
 

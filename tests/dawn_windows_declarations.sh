@@ -2,7 +2,8 @@
 # Our WebGPU declarations follow the enum values and struct layouts that bun-webgpu 0.1.7 describes
 # for the Linux library. The Windows DLL comes from 0.1.5, so this proves they fit it too: the two
 # describing packages must list exactly the same enums (names and values), structs (fields in order,
-# with their types) and constants, and the DLL must export every function our header declares.
+# with their types) and constants, every enum number and flag of our header must be the one 0.1.5
+# gives, and the DLL must export every function our header declares.
 # Usage: dawn_windows_declarations.sh <0.1.7 index.js> <0.1.5 index.js> <webgpu_dawn.h> <webgpu_wrapper.dll>
 set -uo pipefail
 linux_description=$1 windows_description=$2 header=$3 dll=$4
@@ -34,6 +35,15 @@ if diff -u "$work/linux" "$work/windows" > "$work/diff"; then
 else
   echo "FAILED: the packages describe different enums or structs:"
   head -n 60 "$work/diff"
+  failed=1
+fi
+
+# Every enum number and flag of our header against the Windows library's own describing package,
+# loader code included (it fixes a status number the descriptions above leave out).
+if python3 "$(dirname "${BASH_SOURCE[0]}")/dawn_enum_numbers.py" "$header" "$windows_description" > "$work/enums"; then
+  echo "ok: $(head -n 1 "$work/enums" | sed 's/^ok: //')"
+else
+  grep '^FAILED' "$work/enums"
   failed=1
 fi
 

@@ -112,9 +112,9 @@ wait_for_port() {
 # its line count is the test's clock. peer_line_count <peer folder>
 peer_line_count() { wc -l < "$1/received"; }
 # peer_lines_since <peer folder> <line count> [<line count>]: the lines after the first count, up to
-# the second (when given) or now.
+# the second (when given) or now. An empty range is no lines (sed alone prints one for "N+1,N").
 peer_lines_since() {
-  if [ -n "${3:-}" ]; then sed -n "$(( $2 + 1 )),$3p" "$1/received"; else tail -n +"$(( $2 + 1 ))" "$1/received"; fi
+  if [ -z "${3:-}" ]; then tail -n +"$(( $2 + 1 ))" "$1/received"; elif [ "$3" -gt "$2" ]; then sed -n "$(( $2 + 1 )),$3p" "$1/received"; fi
 }
 # peer_count_since <peer folder> <line count> <type letter>: datagrams of that type since the count.
 peer_count_since() { peer_lines_since "$1" "$2" | awk -v t="$3" '$2 == t' | wc -l; }
@@ -135,3 +135,19 @@ left_band() { convert "$1" -crop 150x300+0+100 +repage -colorspace Gray -format 
 saturated_share() { convert "$1" -colorspace HSL -channel G -separate +channel -threshold 45% -format '%[fx:mean]' info:; }
 # A press where a user would make it: the pointer first, then the button.
 click_at() { xdotool mousemove --window "$window" "$1" "$2"; sleep 0.3; xdotool click 1; }
+# One pixel's colour as "r g b".
+pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
+near() {  # near "r g b" "r g b": every channel within 6
+  local a=($1) b=($2)
+  [ ${#a[@]} = 3 ] && [ $(( (a[0]-b[0])**2 <= 36 && (a[1]-b[1])**2 <= 36 && (a[2]-b[2])**2 <= 36 )) = 1 ]
+}
+hover_fill="243 154 30"  # ButtonHoverFill (0.953, 0.604, 0.118)
+# hovers_at <x> <y> <pixel x> <pixel y> <name>: moves the pointer to (x, y) of $window and reports
+# whether the pixel shows the hover fill a frame later, in the screenshot <name>. Only a frame the
+# client drew after the move, laid out for the window's present size, can show it.
+hovers_at() {
+  local x=$1 y=$2 px=$3 py=$4 name=$5
+  xdotool mousemove --window "$window" "$x" "$y"
+  sleep 0.4
+  near "$(pixel "$(shoot "$name")" "$px" "$py")" "$hover_fill"
+}

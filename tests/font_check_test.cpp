@@ -195,6 +195,21 @@ void rewriteAllCharstrings(Bytes& font, const CffView& cff, const Bytes& program
         rewriteElement(font, cff.charStrings, glyph, program);
 }
 
+// A Type 2 charstring from (operands, operator) steps, ended by endchar.
+using Type2Step = std::pair<std::vector<int32_t>, Bytes>;
+Bytes type2Program(const std::vector<Type2Step>& steps) {
+    Bytes program;
+    for (const auto& [operands, op] : steps) {
+        for (int32_t value : operands) {
+            if (value >= -107 && value <= 107) program.push_back(uint8_t(value + 139));
+            else program.insert(program.end(), {28, uint8_t(uint32_t(value) >> 8), uint8_t(value)});
+        }
+        program.insert(program.end(), op.begin(), op.end());
+    }
+    program.push_back(0x0E);
+    return program;
+}
+
 // A one-byte Type 2 number that names subroutine `element` of an INDEX with `count` entries.
 uint8_t subroutineNumber(uint32_t element, uint32_t count) {
     const int bias = count >= 33900 ? 32768 : count >= 1240 ? 1131 : 107;
@@ -234,13 +249,23 @@ Bytes simpleGlyph(const std::vector<std::vector<OutlinePoint>>& contours, int32_
 
 Bytes squareGlyph() { return simpleGlyph({{{0, 0, true}, {500, 0, true}, {500, 700, true}, {0, 700, true}}}); }
 
-// A composite glyph with one component placed at (dx, dy), optionally scaled (2.14 fixed).
-Bytes compositeGlyph(uint32_t component, int32_t dx, int32_t dy, uint32_t scale = 0, int32_t yMax = 700) {
+// A composite glyph with one component placed at (dx, dy), optionally scaled (2.14 fixed): by one
+// scale, by x and y scales, or by a 2-by-2 matrix.
+Bytes compositeGlyph(uint32_t component, int32_t dx, int32_t dy, const std::vector<uint32_t>& scales = {},
+                     int32_t xMax = 600, int32_t yMax = 700) {
+    constexpr uint32_t ScaleFlags[] = {0, 0x0008, 0x0040, 0, 0x0080};
     ByteWriter glyph;
-    glyph.s16(-1).s16(0).s16(0).s16(600).s16(yMax);
-    glyph.u16(0x0003 | (scale ? 0x0008 : 0)).u16(component).s16(dx).s16(dy);  // xy words
-    if (scale) glyph.u16(scale);
+    glyph.s16(-1).s16(0).s16(0).s16(xMax).s16(yMax);
+    glyph.u16(0x0003 | ScaleFlags[scales.size()]).u16(component).s16(dx).s16(dy);  // xy words
+    for (uint32_t scale : scales) glyph.u16(scale);
     return glyph.bytes;
+}
+
+// The composite glyph with a second, unscaled component after its first.
+Bytes withSecondComponent(const Bytes& glyph, uint32_t component) {
+    ByteWriter more{glyph};
+    more.bytes.at(11) |= 0x20;  // the first component's "more components" flag
+    return more.u16(0x0003).u16(component).s16(0).s16(0).bytes;
 }
 
 // cmap format 6: code points 32..126 map to `glyphs`, one entry each.
@@ -251,6 +276,24 @@ Bytes trimmedCharacterMap(const std::vector<uint32_t>& glyphs) {
     return map.bytes;
 }
 
+// cmap format 4: one segment per code point, mapping it to its glyph, then the closing segment; the
+// binary search fields are set as a well-made font sets them.
+Bytes segmentMap(const std::vector<std::pair<uint32_t, uint32_t>>& characters) {
+    const uint32_t segments = uint32_t(characters.size()) + 1;
+    uint32_t power = 1, selector = 0;
+    for (; power * 2 <= segments; power *= 2) ++selector;
+    ByteWriter map;
+    map.u16(4).u16(16 + 8 * segments).u16(0).u16(2 * segments).u16(2 * power).u16(selector).u16(2 * (segments - power));
+    for (const auto& [codepoint, glyph] : characters) map.u16(codepoint);
+    map.u16(0xFFFF).u16(0);
+    for (const auto& [codepoint, glyph] : characters) map.u16(codepoint);
+    map.u16(0xFFFF);
+    for (const auto& [codepoint, glyph] : characters) map.u16(glyph - codepoint);  // idDelta
+    map.u16(1);
+    for (uint32_t i = 0; i < segments; ++i) map.u16(0);  // idRangeOffset
+    return map.bytes;
+}
+
 struct TrueTypeParts {
     std::vector<Bytes> glyphs{Bytes{}, squareGlyph(), compositeGlyph(1, 100, 0)};
     Bytes characterMap = trimmedCharacterMap(std::vector<uint32_t>(95, 1));
@@ -258,6 +301,7 @@ struct TrueTypeParts {
     int32_t descent = -200;
     int longMetrics = -1;  // -1: one per glyph
     int64_t glyphCountOverride = -1;
+    size_t metricsBytesCut = 0;  // dropped from the end of hmtx
     std::vector<std::pair<std::string, Bytes>> extraTables;
 };
 
@@ -275,6 +319,7 @@ Bytes buildTrueTypeFont(const TrueTypeParts& parts) {
         if (i < longMetrics) hmtx.u16(600).s16(0);
         else hmtx.s16(0);
     }
+    hmtx.bytes.resize(hmtx.bytes.size() - parts.metricsBytesCut);
     ByteWriter cmap;
     cmap.u16(0).u16(1).u16(3).u16(1).u32(12).append(parts.characterMap);
     ByteWriter head;
@@ -308,12 +353,13 @@ Bytes buildTrueTypeFont(const TrueTypeParts& parts) {
 }
 
 // GPOS with one pair adjustment lookup: glyph 1 followed by glyph 1 moves by `advance`.
-Bytes pairPositioning(uint32_t pairSetOffset = 18, uint32_t pairCount = 1, int32_t advance = -50) {
+Bytes pairPositioning(uint32_t pairSetOffset = 18, uint32_t pairCount = 1, int32_t advance = -50,
+                      uint32_t pairSetCount = 1) {
     ByteWriter gpos;
     gpos.u16(1).u16(0).u16(0).u16(0).u16(10);          // version 1.0, lookup list at 10
     gpos.u16(1).u16(4);                                // one lookup, 4 bytes into the list
     gpos.u16(2).u16(0).u16(1).u16(8);                  // pair adjustment, one subtable 8 bytes in
-    gpos.u16(1).u16(12).u16(4).u16(0).u16(1).u16(pairSetOffset);  // x advance of the first glyph only
+    gpos.u16(1).u16(12).u16(4).u16(0).u16(pairSetCount).u16(pairSetOffset);  // x advance of the first glyph only
     gpos.u16(1).u16(1).u16(1);                         // coverage: glyph 1
     gpos.u16(pairCount).u16(1).s16(advance);           // pair set: (1, 1) -> advance
     return gpos.bytes;
@@ -459,6 +505,36 @@ TEST(FontCheck, HintMaskRunningPastCharstringIsRefused) {
     // One stem hint, then a hintmask whose mask byte would lie past the end of the charstring.
     rewriteAllCharstrings(font, cff, {0x8B, 0x8B, 0x01, 0x13});
     EXPECT_FALSE(isSafe(font));
+}
+
+TEST(FontCheck, CharstringDrawingPastShortCoordinatesIsRefused) {
+    const Bytes font = readFontFile();
+    const CffView cff = readCff(font);
+    const Bytes moveTo = {0x15}, lineTo = {0x05}, curveTo = {0x08}, curveLine = {0x18}, flex1 = {0x0C, 0x25};
+    auto operands = [](std::vector<int32_t> values, size_t count) { values.resize(count, 0); return values; };
+    // Cases stb_truetype gives up on leave the glyph blank, and are accepted whatever they would draw.
+    struct Case { const char* what; std::vector<Type2Step> steps; bool accepted; };
+    const Case cases[] = {
+        {"line along the top", {{{0, 32767}, moveTo}, {{10, 0}, lineTo}}, true},
+        {"line above the top", {{{0, 32767}, moveTo}, {{0, 1}, lineTo}}, false},
+        {"line along the left", {{{-32768, 0}, moveTo}, {{0, 10}, lineTo}}, true},
+        {"line left of the left", {{{-32768, 0}, moveTo}, {{-1, 0}, lineTo}}, false},
+        {"first control point above", {{{0, 32767}, moveTo}, {{0, 1, 10, -1, 10, 0}, curveTo}}, false},
+        {"second control point above", {{{0, 32767}, moveTo}, {{10, 0, 0, 1, 10, -1}, curveTo}}, false},
+        {"48 operands, a full stack", {{{0, 32767}, moveTo}, {operands({0, 1}, 48), lineTo}}, false},
+        {"49 operands overflow", {{{0, 32767}, moveTo}, {operands({0, 1}, 49), lineTo}}, true},
+        {"rcurveline's line above", {{{0, 32767}, moveTo}, {{0, 0, 0, 0, 0, 0, 0, 1}, curveLine}}, false},
+        {"rcurveline short of operands", {{{0, 32767}, moveTo}, {operands({0, 1}, 7), curveLine}}, true},
+        // Its x and y sums are equal, so flex1 ends back at its starting x and moves by its last operand in y.
+        {"flex1 ending above", {{{0, 32757}, moveTo}, {{10, 10, 0, 0, 0, 0, 0, 0, 0, 0, 1}, flex1}}, false},
+    };
+    for (const Case& c : cases) {
+        Bytes changed(font);
+        rewriteAllCharstrings(changed, cff, type2Program(c.steps));
+        const bool accepted = isSafe(changed);
+        EXPECT_EQ(accepted, c.accepted) << c.what;
+        if (accepted) bakeLikeClient(changed);
+    }
 }
 
 TEST(FontCheck, ExplodingSubroutineCallsAreRefused) {
@@ -619,6 +695,10 @@ TEST(FontCheckTrueType, CompositeCycleIsRefused) {
     ASSERT_TRUE(isSafe(buildTrueTypeFont(parts)));
     parts.glyphs[2] = compositeGlyph(2, 100, 0);  // refers to itself
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+    parts.glyphs[2] = withSecondComponent(compositeGlyph(1, 100, 0), 1);
+    EXPECT_TRUE(isSafe(buildTrueTypeFont(parts)));
+    parts.glyphs[2] = withSecondComponent(compositeGlyph(1, 100, 0), 2);  // its second component is itself
+    EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
 }
 
 TEST(FontCheckTrueType, CompositeTransformLeavingShortRangeIsRefused) {
@@ -626,12 +706,27 @@ TEST(FontCheckTrueType, CompositeTransformLeavingShortRangeIsRefused) {
     parts.characterMap = trimmedCharacterMap(std::vector<uint32_t>(95, 2));
     // A stroke at x = 500 from y = 0 to 700.
     parts.glyphs[1] = simpleGlyph({{{500, 0, true}, {500, 700, true}, {500, 350, true}}});
-    parts.glyphs[2] = compositeGlyph(1, 0, 0, 0x4000, 2800);  // scale 1.0
+    parts.glyphs[2] = compositeGlyph(1, 0, 0, {0x4000}, 600, 2800);  // scale 1.0
     ASSERT_TRUE(isSafe(buildTrueTypeFont(parts)));
     // Scale ~2.0 with x offset 31768: x becomes ~65534, which stb_truetype converts to a 16-bit
     // coordinate (undefined; in practice -3, inside the glyph box).
-    parts.glyphs[2] = compositeGlyph(1, 31768, 0, 0x7FFF, 2800);
+    parts.glyphs[2] = compositeGlyph(1, 31768, 0, {0x7FFF}, 600, 2800);
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+}
+
+TEST(FontCheckTrueType, ComponentIsJudgedWhereItsMatrixPlacesIt) {
+    // Under the matrix (0.5 0.25, 0.125 0.75) stb_truetype puts glyph 1's corner (500, 700) at
+    // (188, 494): it scales x by |(0.5, 0.25)| and y by |(0.125, 0.75)| as well. The box may be 62
+    // units short of the outline on each side (a sixteenth of the line height).
+    auto placedInBox = [](int32_t xMax, int32_t yMax) {
+        TrueTypeParts parts;
+        parts.characterMap = trimmedCharacterMap(std::vector<uint32_t>(95, 2));
+        parts.glyphs[2] = compositeGlyph(1, 0, 0, {0x2000, 0x1000, 0x0800, 0x3000}, xMax, yMax);
+        return isSafe(buildTrueTypeFont(parts));
+    };
+    EXPECT_TRUE(placedInBox(188 - 62, 494 - 62));
+    EXPECT_FALSE(placedInBox(187 - 62, 494 - 62));
+    EXPECT_FALSE(placedInBox(188 - 62, 493 - 62));
 }
 
 TEST(FontCheckTrueType, LoneOffCurvePointEndingTheGlyphIsRefused) {
@@ -652,6 +747,21 @@ TEST(FontCheckTrueType, OutlineOutsideItsGlyphBoxIsRefused) {
     // Same outline, box claiming 500 units: the rasterizer would clip it on its slow path.
     parts.glyphs[1] = simpleGlyph(wide, 500);
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+
+    // A square box with the outline poking `reach` units out of each side. The slack is a sixteenth
+    // of the line height, but at least 2 units.
+    struct Case { int32_t lineHeight, size, reach; bool accepted; };
+    for (const Case& c : {Case{1000, 500, 62, true}, Case{1000, 500, 63, false}, Case{20, 100, 2, true},
+                          Case{20, 100, 3, false}}) {
+        const int32_t size = c.size, middle = c.size / 2, reach = c.reach;
+        parts.ascent = c.lineHeight;
+        parts.descent = 0;
+        parts.glyphs[1] = simpleGlyph({{{0, 0, true}, {middle, -reach, true}, {size, 0, true},
+                                        {size + reach, middle, true}, {size, size, true},
+                                        {middle, size + reach, true}, {0, size, true}, {-reach, middle, true}}},
+                                      size, size);
+        EXPECT_EQ(isSafe(buildTrueTypeFont(parts)), c.accepted) << c.lineHeight << " " << c.reach;
+    }
 }
 
 TEST(FontCheckTrueType, GlyphWiderThanTheAtlasIsRefused) {
@@ -660,6 +770,13 @@ TEST(FontCheckTrueType, GlyphWiderThanTheAtlasIsRefused) {
     ASSERT_TRUE(isSafe(buildTrueTypeFont(parts)));  // 9000 units at 96 px is 864 pixels
     parts.glyphs[1] = simpleGlyph({{{0, 0, true}, {12000, 0, true}, {0, 700, true}}}, 12000);
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));  // 1152 pixels: wider than a 1024-pixel row
+    // With a 1024-unit line the 96-pixel scale is exact: 10880 units are 1020 pixels, the widest
+    // glyph that leaves the row's rounding room.
+    parts.ascent = 824;
+    for (const auto& [width, accepted] : {std::pair{10880, true}, std::pair{10881, false}}) {
+        parts.glyphs[1] = simpleGlyph({{{0, 0, true}, {width, 0, true}, {0, 700, true}}}, width);
+        EXPECT_EQ(isSafe(buildTrueTypeFont(parts)), accepted) << width;
+    }
 }
 
 TEST(FontCheckTrueType, UnsupportedCharacterMapFormatIsRefused) {
@@ -671,16 +788,21 @@ TEST(FontCheckTrueType, UnsupportedCharacterMapFormatIsRefused) {
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
 }
 
-TEST(FontCheckTrueType, SegmentedMapGivingNegativeGlyphIsRefused) {
-    auto groupMap = [](uint32_t startGlyph) {
+TEST(FontCheckTrueType, GroupMapGivingGlyphsTheFontLacksIsRefused) {
+    auto groupMap = [](uint32_t format, uint32_t last, uint32_t startGlyph) {
         ByteWriter map;
-        map.u16(12).u16(0).u32(28).u32(0).u32(1).u32(32).u32(33).u32(startGlyph);
+        map.u16(format).u16(0).u32(28).u32(0).u32(1).u32(32).u32(last).u32(startGlyph);
         return map.bytes;
     };
     TrueTypeParts parts;
-    parts.characterMap = groupMap(1);
+    parts.characterMap = groupMap(12, 33, 1);
     ASSERT_TRUE(isSafe(buildTrueTypeFont(parts)));
-    parts.characterMap = groupMap(0xFFFFFF00u);
+    parts.characterMap = groupMap(12, 33, 0xFFFFFF00u);  // a negative glyph number
+    EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+    // Format 13 gives the whole group one glyph; format 12 counts up from it, past the three glyphs.
+    parts.characterMap = groupMap(13, 126, 1);
+    EXPECT_TRUE(isSafe(buildTrueTypeFont(parts)));
+    parts.characterMap = groupMap(12, 126, 1);
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
 }
 
@@ -693,11 +815,29 @@ TEST(FontCheckTrueType, SegmentArraysPastTheTableAreRefused) {
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
 }
 
+TEST(FontCheckTrueType, SegmentMapSearchFindsEverySegment) {
+    // Seven one-character segments and the closing one: the search takes three halving steps.
+    std::vector<std::pair<uint32_t, uint32_t>> characters;
+    for (uint32_t codepoint : {35, 45, 55, 65, 75, 85, 95}) characters.push_back({codepoint, 1});
+    TrueTypeParts parts;
+    parts.characterMap = segmentMap(characters);
+    EXPECT_TRUE(isSafe(buildTrueTypeFont(parts)));
+    characters[5].second = 3;  // 'U' maps to a glyph without metrics
+    parts.characterMap = segmentMap(characters);
+    EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+}
+
 TEST(FontCheckTrueType, MissingHorizontalMetricsAreRefused) {
     TrueTypeParts parts;
     parts.longMetrics = 1;
     ASSERT_TRUE(isSafe(buildTrueTypeFont(parts)));
     parts.longMetrics = 0;  // stb_truetype would read the entry before hmtx
+    EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+    // The characters' glyph 1 has its advance and side bearing 4..7 bytes into hmtx.
+    parts.longMetrics = -1;
+    parts.metricsBytesCut = 4;
+    EXPECT_TRUE(isSafe(buildTrueTypeFont(parts)));
+    parts.metricsBytesCut = 6;  // the side bearing is cut off
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
 }
 
@@ -723,6 +863,11 @@ TEST(FontCheckTrueType, PairPositioningReachingPastGposIsRefused) {
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
     parts.extraTables = {{"GPOS", pairPositioning(18, 40)}};
     EXPECT_FALSE(isSafe(buildTrueTypeFont(parts)));
+    // With no pair sets counted stb_truetype stops before reading the pairs, however many are claimed.
+    parts.extraTables = {{"GPOS", pairPositioning(18, 40, -50, 0)}};
+    const Bytes uncounted = buildTrueTypeFont(parts);
+    EXPECT_TRUE(isSafe(uncounted));
+    EXPECT_EQ(kerningBetweenLetters(uncounted), 0);
 }
 
 TEST(FontCheckTrueType, KerningPairsPastKernAreRefused) {

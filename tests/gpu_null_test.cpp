@@ -114,24 +114,84 @@ TEST(NullBackend, WindowLargerThanTheDeviceDrawsThePartThatFits) {
 
 TEST(NullBackend, NullAdapterCountsAsSoftwareSoTheFloorSkipsAnisotropy) {
     ASSERT_TRUE(NullDevice::started);
-    EXPECT_TRUE(gpu.softwareRasterizer);
+    EXPECT_EQ(gpu.drawingPath.floorAnisotropy, 1u);
+    EXPECT_EQ(gpu.drawingPath.floorMipFilter, WGPUMipmapFilterMode_Nearest);
+    EXPECT_TRUE(gpu.drawingPath.cpuRasterizerShading);
 }
 
-// The scene shader is built as it stands for hardware and with its CPU constant for a software
-// rasterizer; both must validate, though only one runs on any machine.
-TEST(NullBackend, SceneShaderValidatesForHardwareAndSoftwareAdapters) {
+const DrawingPath HardwarePath = drawingPathFor(false);
+const DrawingPath SoftwarePath = drawingPathFor(true);
+
+TEST(DrawingPath, HardwareGetsTheExactPathAndSoftwareTheCheapOne) {
+    struct Case {
+        bool softwareAdapter;
+        uint16_t floorAnisotropy;
+        WGPUMipmapFilterMode floorMipFilter;
+        bool cpuRasterizerShading;
+    };
+    for (Case c :
+         {Case{false, 16, WGPUMipmapFilterMode_Linear, false}, Case{true, 1, WGPUMipmapFilterMode_Nearest, true}}) {
+        DrawingPath path = drawingPathFor(c.softwareAdapter);
+        EXPECT_EQ(path.floorAnisotropy, c.floorAnisotropy) << (c.softwareAdapter ? "software" : "hardware");
+        EXPECT_EQ(path.floorMipFilter, c.floorMipFilter) << (c.softwareAdapter ? "software" : "hardware");
+        EXPECT_EQ(path.cpuRasterizerShading, c.cpuRasterizerShading) << (c.softwareAdapter ? "software" : "hardware");
+    }
+}
+
+// Both paths' scene pipelines must validate, though only one runs on any machine, and the constants
+// each stage was handed are read back from creation: none at all on hardware (the shader's exact
+// default), exactly CPU_RASTERIZER = 1 on a software rasterizer.
+TEST(NullBackend, SceneShaderValidatesOnBothPathsWithTheConstantOnlyOnSoftware) {
     ASSERT_TRUE(NullDevice::started);
-    for (bool software : {false, true}) {
-        gpu.softwareRasterizer = software;
+    struct Case {
+        const char* name;
+        DrawingPath path;
+        size_t constantCount;
+    };
+    for (const Case& c : {Case{"hardware", HardwarePath, 0}, Case{"software", SoftwarePath, 1}}) {
         ErrorWatch errors;
         for (const char* entry : {"fs_flat", "fs_floor"}) {
-            WGPURenderPipeline pipeline = createScenePipeline(entry);
-            EXPECT_NE(pipeline, nullptr) << entry << (software ? " (software)" : " (hardware)");
-            if (pipeline) wgpuRenderPipelineRelease(pipeline);
+            CreatedPipeline created = createScenePipeline(entry, c.path);
+            EXPECT_NE(created.pipeline, nullptr) << entry << " (" << c.name << ")";
+            if (created.pipeline) wgpuRenderPipelineRelease(created.pipeline);
+            for (const PipelineConstants& stage : {created.vertexConstants, created.fragmentConstants}) {
+                ASSERT_EQ(stage.count, c.constantCount) << entry << " (" << c.name << ")";
+                if (stage.count == 1) {
+                    EXPECT_EQ(std::string(stage.entries[0].key.data), "CPU_RASTERIZER");
+                    EXPECT_EQ(stage.entries[0].value, 1.0);
+                }
+            }
         }
-        EXPECT_EQ(errors.newErrors(), 0) << (software ? "software" : "hardware");
+        EXPECT_EQ(errors.newErrors(), 0) << c.name;
     }
-    gpu.softwareRasterizer = true;
+    CreatedPipeline ui = createUiPipeline();
+    EXPECT_EQ(ui.vertexConstants.count + ui.fragmentConstants.count, 0u) << "the UI shader has no constant";
+    if (ui.pipeline) wgpuRenderPipelineRelease(ui.pipeline);
+}
+
+// WebGPU allows anisotropy only with linear filtering throughout, so a hardware sampler with a
+// nearest mip filter is a validation error the device reports.
+TEST(NullBackend, FloorSamplerFollowsThePathAndValidates) {
+    ASSERT_TRUE(NullDevice::started);
+    struct Case {
+        const char* name;
+        DrawingPath path;
+        uint16_t maxAnisotropy;
+        WGPUMipmapFilterMode mipmapFilter;
+    };
+    for (const Case& c : {Case{"hardware", HardwarePath, 16, WGPUMipmapFilterMode_Linear},
+                          Case{"software", SoftwarePath, 1, WGPUMipmapFilterMode_Nearest}}) {
+        WGPUSamplerDescriptor sampler = samplerDescriptor(floorSamplerSettings(c.path));
+        EXPECT_EQ(sampler.maxAnisotropy, c.maxAnisotropy) << c.name;
+        EXPECT_EQ(sampler.mipmapFilter, c.mipmapFilter) << c.name;
+        EXPECT_EQ(sampler.magFilter, WGPUFilterMode_Linear) << c.name;
+        EXPECT_EQ(sampler.minFilter, WGPUFilterMode_Linear) << c.name;
+        EXPECT_EQ(sampler.addressModeU, WGPUAddressMode_Repeat) << c.name;
+        EXPECT_EQ(sampler.addressModeV, WGPUAddressMode_Repeat) << c.name;
+        ErrorWatch errors;
+        wgpuSamplerRelease(wgpuDeviceCreateSampler(gpu.device, &sampler));
+        EXPECT_EQ(errors.newErrors(), 0) << c.name;
+    }
 }
 
 // A zero maxAnisotropy is invalid and a zero lodMaxClamp would sample only the largest mip level, so
@@ -182,6 +242,29 @@ TEST(AdapterKind, SoftwareRasterizersAreRecognisedByTypeOrName) {
     EXPECT_FALSE(isSoftwareAdapter(WGPUAdapterType_Unknown, {"llvmpipe", 4}, {nullptr, 0}));
 }
 
+// The hardware path put in place as start-up would on a hardware adapter (its scene pipelines, the
+// flat and floor bind groups and its floor sampler) draws whole frames with no error; then the
+// adapter's own path is put back for the other tests.
+TEST(NullBackend, HardwarePathDrawsWholeFrames) {
+    ASSERT_TRUE(NullDevice::started);
+    ErrorWatch errors;
+    ASSERT_TRUE(createScenePipelines(HardwarePath));
+    bindFloorMaterial(HardwarePath);
+    buildFrame(16, 200);
+    FrameDraws drawn = renderTitleView();
+    EXPECT_EQ(drawn.drawCount, 3);
+    buildFrame(0, 0);
+    drawn = renderTitleView();
+    EXPECT_EQ(drawn.drawCount, 2);
+    EXPECT_EQ(errors.newErrors(), 0);
+
+    ASSERT_TRUE(createScenePipelines(gpu.drawingPath));
+    bindFloorMaterial(gpu.drawingPath);
+    buildFrame(1, 10);
+    renderTitleView();
+    EXPECT_EQ(errors.newErrors(), 0) << "the adapter's own path again";
+}
+
 TEST(NullBackend, RoomOnlyFrameDrawsFloorThenTheRest) {
     ASSERT_TRUE(NullDevice::started);
     ErrorWatch errors;
@@ -230,7 +313,7 @@ TEST(NullBackend, BrokenShadersAndBindingsAreReported) {
     ASSERT_TRUE(NullDevice::started);
     {
         ErrorWatch errors;
-        createScenePipeline("fs_missing");
+        createScenePipeline("fs_missing", gpu.drawingPath);
         EXPECT_GT(errors.newErrors(), 0) << "a wrong fragment entry point";
     }
     {
@@ -243,7 +326,8 @@ TEST(NullBackend, BrokenShadersAndBindingsAreReported) {
             attributes[i].offset = 12 * i;
             attributes[i].shaderLocation = i;
         }
-        WGPURenderPipeline moved = createRenderPipeline(source.c_str(), attributes, 3, 36, true, "fs_floor");
+        WGPURenderPipeline moved =
+            createRenderPipeline(source.c_str(), attributes, 3, 36, true, "fs_floor", {}).pipeline;
         EXPECT_EQ(errors.newErrors(), 0) << "the pipeline itself is valid";
         WGPUBindGroupEntry entries[5] = {
             bufferBinding(0, gpu.sceneUniformBuffer, SceneUniformBytes), textureBinding(1, floorTextures.baseView),
@@ -260,12 +344,12 @@ TEST(NullBackend, BrokenShadersAndBindingsAreReported) {
             attributes[i].offset = 14 * i;
             attributes[i].shaderLocation = i;
         }
-        createRenderPipeline(SceneShaderSource, attributes, 3, 36, true, "fs_flat");
+        createRenderPipeline(SceneShaderSource, attributes, 3, 36, true, "fs_flat", {});
         EXPECT_GT(errors.newErrors(), 0) << "an attribute running past the vertex stride";
     }
     {
         ErrorWatch errors;
-        createRenderPipeline("fn broken(", nullptr, 0, 32, false, "fs");
+        createRenderPipeline("fn broken(", nullptr, 0, 32, false, "fs", {});
         EXPECT_GT(errors.newErrors(), 0) << "WGSL that does not parse";
     }
 }

@@ -13,21 +13,14 @@ source "$root/tests/e2e_helpers.sh"
 start_test_run "play end to end" "$build" 1600x1000x24
 export no_proxy=127.0.0.1,localhost NO_PROXY=127.0.0.1,localhost
 
-# One pixel's colour as "r g b".
-pixel() { convert "$1" -crop "1x1+$2+$3" +repage -depth 8 txt:- | sed -n '2s/.*(\([0-9]*\),\([0-9]*\),\([0-9]*\).*/\1 \2 \3/p'; }
-near() {  # near "r g b" "r g b": every channel within 6
-  local a=($1) b=($2)
-  [ ${#a[@]} = 3 ] && [ $(( (a[0]-b[0])**2 <= 36 && (a[1]-b[1])**2 <= 36 && (a[2]-b[2])**2 <= 36 )) = 1 ]
-}
-hover_fill="243 154 30"  # ButtonHoverFill (0.953, 0.604, 0.118)
 
-# Moves the pointer to (x, y) of the window and reports whether the pixel at (px, py) shows the
-# hover fill a frame later.
-hovers_at() {
-  local x=$1 y=$2 px=$3 py=$4 name=$5
-  xdotool mousemove --window "$window" "$x" "$y"
-  sleep 0.4
-  near "$(pixel "$(shoot "$name")" "$px" "$py")" "$hover_fill"
+# The share of light pixels where the title screen's first heading ("Vornhal:") lies at 1280x720;
+# the pause screen's one heading lies lower, so there it covers only the darkened room.
+title_heading_share() { convert "$1" -crop 270x60+64+430 +repage -colorspace Gray -threshold 70% -format '%[fx:mean]' info:; }
+# label_beyond_play <picture> <y>: the share of dark (label) pixels in the lit button at y, right of
+# where "Play" ends; a longer label such as "Update" reaches there.
+label_beyond_play() {
+  convert "$1" -crop 60x30+135+$(( $2 - 15 )) +repage -colorspace Gray -negate -threshold 60% -format '%[fx:mean]' info:
 }
 
 # --- A presence server and three bots on a loopback port of this test's own ----------------------
@@ -35,6 +28,7 @@ port=$(( 30000 + $$ % 20000 ))
 background "$build/vornhalzanthery-server" --bind 127.0.0.1 --port "$port" > "$work/server.log" 2>&1
 sleep 0.3
 background "$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 3 > "$work/bots.log" 2>&1
+bots=$!
 
 dir=$(install_copy "$build" "$work" play)
 printf '\xEF\xBB\xBF 127.0.0.1 :\r\n%s\r\n' "$port" > "$dir/server.txt"  # as a text editor may save it
@@ -78,13 +72,18 @@ for i in 1 2 3 4 5 6 7 8; do
 done
 expect "other players appear as coloured capsules (saturated share $share)" [ "$seen" = 1 ]
 
-# Walking: W held for a second moves the eye, so the picture changes.
+# Walking: W held for a second moves the eye, so the picture changes. The bots walking would change
+# it too, so they are stopped meanwhile (for less than the server's 5 s of silence) and their
+# capsules given time to settle where they stand.
+kill -STOP "$bots"
+sleep 0.6
 before=$(shoot before-walk)
 xdotool keydown w; sleep 1; xdotool keyup w
 sleep 0.3
 after=$(shoot after-walk)
+kill -CONT "$bots"
 difference=$(compare -metric RMSE "$before" "$after" null: 2>&1 | sed 's/ .*//')
-expect "holding W walks (picture difference $difference)" is_true "$difference > 500"
+expect "holding W walks (picture difference $difference, the bots stopped)" is_true "$difference > 500"
 
 # Escape pauses; the pause screen's "Resume" and "Leave" take the places of "Play" and "Quit".
 xdotool key Escape
@@ -111,7 +110,11 @@ left_before=$(grep -c ' left ' "$work/server.log")
 xdotool windowfocus --sync "$window" 2>/dev/null
 click_at 200 630
 sleep 1
-expect "Leave returns to the title screen" hovers_at 200 590 400 590 hover-title-again
+# "Play" lies where "Resume" lay, so the headings tell the title screen from the pause screen.
+if hovers_at 200 590 400 590 hover-title-again; then play_lit=1; else play_lit=0; fi
+heading=$(title_heading_share "$screens/hover-title-again.png")
+expect "Leave returns to the title screen (Play lit $play_lit, its heading's light share $heading)" \
+  is_true "$play_lit && $heading > 0.1"
 left_after=$(grep -c ' left ' "$work/server.log")
 expect "Leave says Bye: the server sees the player leave at once" [ "$left_after" -gt "$left_before" ]
 
@@ -186,7 +189,11 @@ if [ -n "$update_build" ]; then
   start_client "$dir" PATH="$work/bin:$PATH"
   sleep 1.5
   expect "the update check asked for version.txt" grep -q '^/games/vornhalzanthery/version.txt|VornhalZanthery$' "$work/requests"
-  expect "with an update, Update takes Play's place" hovers_at 200 590 400 590 hover-update
+  # Play's place lights up under the pointer with or without an update: the label tells them apart.
+  if hovers_at 200 590 400 590 hover-update; then update_lit=1; else update_lit=0; fi
+  beyond=$(label_beyond_play "$screens/hover-update.png" 590)
+  expect "with an update, Update takes Play's place (lit $update_lit, label beyond Play's end $beyond)" \
+    is_true "$update_lit && $beyond > 0.05"
   expect "and Play moves up one pitch" hovers_at 200 547 400 547 hover-play-raised
   expect "Quit stays where it was" hovers_at 200 640 400 640 hover-quit-update
   click_at 200 590

@@ -324,3 +324,27 @@ TEST_F(PresenceClientTest, AtMost256DatagramsAreReadPerPump) {
     pump(1200);
     EXPECT_EQ(presenceClient.ownId, 9);
 }
+
+// A Hello to a port where nothing listens comes back as an ICMP port unreachable, which the next
+// receive reports as an error on Linux (ECONNREFUSED) and Windows (WSAECONNRESET; Wine reports
+// nothing): the client counts it as nothing, keeps knocking, and joins once a server binds that port.
+TEST_F(PresenceClientTest, AClosedPortIsKnockedOnUntilAServerComes) {
+    PeerAddress closedPort = peerAddress;
+    closeUdpSocket(peer);
+    peer = NoSocket;
+    ASSERT_TRUE(connect(1000));
+    for (uint64_t now = 1000; now <= 2500; now += 300) {
+        pump(now);
+        waitForDatagram(presenceClient.socket, 50);
+    }
+    ASSERT_NE(presenceClient.socket, NoSocket) << "an unreachable port never ends the session";
+
+    peer = openUdpSocket();
+    ASSERT_TRUE(bindUdpSocket(peer, closedPort));
+    pump(2800);
+    ASSERT_EQ(sent().size(), 1u) << "the next Hello reaches the server";
+    send({'W', 3});
+    pump(2810);
+    EXPECT_TRUE(presenceClient.connected);
+    EXPECT_EQ(presenceClient.ownId, 3);
+}

@@ -38,7 +38,13 @@ figures=$(state_figures "$at" 1)
 rate=$(state_figure "$figures" rate)
 state_rate=$rate
 expect "after Welcome the client sends State ($(state_figure "$figures" states) in 3 s)" [ "$(state_figure "$figures" states)" -ge 20 ]
-expect "never more than one State per 33 ms ($rate a second)" is_true "$rate <= 31"
+# Every gap counts, not the mean: States in pairs a moment apart would keep the mean. The client's
+# clock counts whole milliseconds, and the peer's stamps are the kernel's, so a gap may come out
+# a millisecond short of 33, and a little more when the client was held up between reading its clock
+# and sending.
+shortest_gap=$(state_figure "$figures" shortest_gap)
+expect "never more than one State per 33 ms (shortest gap ${shortest_gap:-none} ms, $rate a second)" \
+  is_true "${shortest_gap:-0} >= 30 && $rate <= 31"
 radius=$(state_figure "$figures" radius)
 expect "the spawn lies on the 2.5 m circle (radius $radius)" is_true "$radius > 2.49 && $radius < 2.51"
 facing=$(state_figure "$figures" facing)
@@ -104,10 +110,17 @@ expect "Space lifts y (highest $(state_figure "$figures" highest)) and brings it
 xdotool key Escape
 sleep 0.8
 expect "Escape shows the pause screen" is_true "$(left_band "$(shoot paused)") < 60"
+# A captured pointer stays inside the window (at its edge when sent beyond it): only a free one
+# reaches a point of the screen outside the window (1280x720 at the corner of a 1600x1000 screen).
 xdotool mousemove --window "$window" 37 41
 sleep 0.5
 location=$(xdotool getmouselocation | sed 's/ screen.*//')
-expect "while paused the mouse is free ($location)" [ "$location" = "x:37 y:41" ]
+xdotool mousemove 1400 850
+sleep 0.5
+outside=$(xdotool getmouselocation | sed 's/ screen.*//')
+expect "while paused the mouse is free ($location in the window, $outside beyond it)" \
+  [ "$location $outside" = "x:37 y:41 x:1400 y:850" ]
+xdotool mousemove --window "$window" 37 41  # back over the window, which keeps the keyboard
 at=$(peer_line_count "$peer")
 sleep 1
 expect "a paused client keeps sending its pose" [ "$(peer_count_since "$peer" "$at" S)" -ge 10 ]
@@ -175,10 +188,11 @@ expect "the log holds no wgpu: line" not grep -q '^wgpu:' "$dir/vornhalzanthery.
 # Taken from the session whose State rate was measured above.
 first_session_frames=$(grep -m1 '^frames:' "$work/first-session.log")
 median=$(frame_figure "$work/first-session.log" median)
-# Without a median the bound below falls to one State a second, which any client meets.
+# Without a median there is no bound to meet: then the rate check fails too, rather than fall back to
+# a bound any client meets.
 expect "the first session logged its frame median (${median:-none})" [ -n "$median" ]
-expected=$(awk -v m="${median:-1000}" 'BEGIN { printf "%.1f", 1000 / (33 + m) }')
-expect "State went out as often as the frames allow ($state_rate a second; frames of ${median:-?} ms allow at least $expected; client: $first_session_frames)" \
-  is_true "$state_rate >= 0.85 * $expected && $state_rate <= 31"
+expected=$(awk -v m="${median:-0}" 'BEGIN { if (m > 0) printf "%.1f", 1000 / (33 + m) }')
+expect "State went out as often as the frames allow ($state_rate a second; frames of ${median:-?} ms allow at least ${expected:-?}; client: $first_session_frames)" \
+  is_true "${expected:-0} > 0 && $state_rate >= 0.85 * ${expected:-0} && $state_rate <= 31"
 
 finish_test_run

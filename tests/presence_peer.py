@@ -3,7 +3,9 @@
 
 Usage: presence_peer.py WORK_FOLDER [--watch PORT]
 Listens on a free UDP port of 127.0.0.1 and writes it to WORK_FOLDER/port. Every datagram it
-receives is appended to WORK_FOLDER/received as "milliseconds type length [x y z yaw crouching]".
+receives is appended to WORK_FOLDER/received as "milliseconds type length [x y z yaw crouching]",
+the milliseconds (to the microsecond) being when the kernel received it since the peer started: a
+pause in reading (a busy machine) shifts no datagram's time.
 Hello (with the right magic) is answered with Welcome, id 5. Every 100 ms each client that said
 Hello gets a Roster of the players listed in WORK_FOLDER/roster ("id x y z crouching" lines).
 While WORK_FOLDER/silent exists it answers nothing and sends nothing. When WORK_FOLDER/bye appears
@@ -20,6 +22,10 @@ import struct
 import sys
 import time
 
+# Linux's values (socket.h), which Python does not name.
+SO_TIMESTAMPNS = 35
+SCM_TIMESTAMPNS = SO_TIMESTAMPNS
+
 work = sys.argv[1]
 watch = int(sys.argv[3]) if sys.argv[2:3] == ["--watch"] else None
 if watch:
@@ -31,8 +37,11 @@ else:
     with open(os.path.join(work, "port.part"), "w") as out:
         out.write(str(sock.getsockname()[1]))
     os.replace(os.path.join(work, "port.part"), os.path.join(work, "port"))
+sock.setsockopt(socket.SOL_SOCKET, SO_TIMESTAMPNS, 1)
 
 start = time.monotonic()
+# The kernel's stamps are on the real-time clock.
+start_realtime = time.time()
 clients = set()
 log = open(os.path.join(work, "received"), "a", buffering=1)
 last_roster = 0.0
@@ -45,6 +54,15 @@ def watched(frame, pkttype):
         return None
     udp = 14 + (frame[14] & 15) * 4
     return frame[udp + 8:] if struct.unpack("!H", frame[udp + 2:udp + 4])[0] == watch else None
+
+
+def arrival(ancillary):
+    """Seconds since the peer started at which the kernel received the datagram."""
+    for level, kind, data in ancillary:
+        if level == socket.SOL_SOCKET and kind == SCM_TIMESTAMPNS and len(data) >= 16:
+            seconds, nanoseconds = struct.unpack("qq", data[:16])
+            return seconds + nanoseconds / 1e9 - start_realtime
+    return time.time() - start_realtime
 
 
 def roster():
@@ -67,14 +85,13 @@ while time.monotonic() - start < 300:
     ready, _, _ = select.select([sock], [], [], 0.02)
     silent = os.path.exists(os.path.join(work, "silent"))
     if ready:
-        data, peer = sock.recvfrom(2048)
+        data, ancillary, _, peer = sock.recvmsg(2048, socket.CMSG_SPACE(16))
         if watch:
             data = watched(data, peer[2])
             if data is None:
                 continue
-        ms = int((time.monotonic() - start) * 1000)
         kind = chr(data[0]) if data else "-"
-        line = "%d %s %d" % (ms, kind, len(data))
+        line = "%.3f %s %d" % (arrival(ancillary) * 1000, kind, len(data))
         if kind == "S" and len(data) == 18:
             x, y, z, yaw, crouch = struct.unpack("<ffffB", data[1:])
             line += " %.4f %.4f %.4f %.4f %d" % (x, y, z, yaw, crouch)

@@ -1,19 +1,23 @@
 // The presence server program run for real on a loopback port: two presence clients see each
-// other's poses through it, and SIGTERM sends ServerBye before it exits.
+// other's poses through it, a stop request (Ctrl+C, SIGTERM, the console window closed) sends
+// ServerBye before it exits, and bots started beside it walk where a client sees them.
 #include <gtest/gtest.h>
-
-#if defined(__linux__)
-#include <fcntl.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <string>
 #include <thread>
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 #include "base/clock.h"
 #include "presence/presence_client.h"
@@ -32,12 +36,108 @@ uint16_t freePort() {
     return local.port;
 }
 
+#if defined(_WIN32)
+struct ProgramHandle {
+    HANDLE process = nullptr;
+    DWORD id = 0;
+};
+
+// The programs sit beside this test's executable, as they do in the zip.
+std::string besideThisProgram(const char* name) {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    std::string folder(path, length);
+    return folder.substr(0, folder.find_last_of("\\/") + 1) + name;
+}
+
+// Every program started here belongs to one job that ends with this process, so a test that fails
+// hard never leaves a server running.
+HANDLE childJob() {
+    static HANDLE job = [] {
+        HANDLE made = CreateJobObjectA(nullptr, nullptr);
+        JOBOBJECT_EXTENDED_LIMIT_INFORMATION limits = {};
+        limits.BasicLimitInformation.LimitFlags = JOB_OBJECT_LIMIT_KILL_ON_JOB_CLOSE;
+        SetInformationJobObject(made, JobObjectExtendedLimitInformation, &limits, sizeof limits);
+        return made;
+    }();
+    return job;
+}
+
+// Starts a program with its standard output and error in a file.
+ProgramHandle spawnProgram(const char* const* arguments, const char* outputPath) {
+    std::string commandLine;
+    for (const char* const* argument = arguments; *argument; ++argument)
+        commandLine += std::string(commandLine.empty() ? "" : " ") + "\"" + *argument + "\"";
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE output = CreateFileA(outputPath, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, &inherit,
+                                CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = output;
+    startup.hStdError = output;
+    PROCESS_INFORMATION started = {};
+    ProgramHandle program;
+    HANDLE job = childJob();
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                       nullptr, &startup, &started)) {
+        AssignProcessToJobObject(job, started.hProcess);
+        CloseHandle(started.hThread);
+        program.process = started.hProcess;
+        program.id = started.dwProcessId;
+    }
+    if (output != INVALID_HANDLE_VALUE) CloseHandle(output);
+    return program;
+}
+
+bool programStarted(const ProgramHandle& program) { return program.process != nullptr; }
+
+// What the console does when a user presses Ctrl+C in the server's window (CTRL_C_EVENT) or closes
+// it (CTRL_CLOSE_EVENT): a thread started in the program at kernel32's CtrlRoutine, which calls the
+// program's console handlers. kernel32 sits at one address in every process of a session. Wine's
+// GenerateConsoleCtrlEvent fails without a console window, so the test goes the console's own way.
+bool askToStop(const ProgramHandle& program, DWORD event) {
+    void* found = reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "CtrlRoutine"));
+    auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(found);
+    if (!routine) return false;
+    HANDLE thread = CreateRemoteThread(program.process, nullptr, 0, routine, reinterpret_cast<void*>(uintptr_t(event)), 0,
+                                       nullptr);
+    if (!thread) return false;
+    CloseHandle(thread);
+    return true;
+}
+const DWORD CtrlCPressed = CTRL_C_EVENT;
+const DWORD OtherStopRequest = CTRL_CLOSE_EVENT;
+
+// Exit code once the process ends within the time, else -1 (and it is ended).
+int waitForExit(ProgramHandle& program, int tenths) {
+    DWORD code = 0;
+    if (WaitForSingleObject(program.process, DWORD(tenths) * 100) != WAIT_OBJECT_0) {
+        TerminateProcess(program.process, 255);
+        WaitForSingleObject(program.process, INFINITE);
+        CloseHandle(program.process);
+        return -1;
+    }
+    GetExitCodeProcess(program.process, &code);
+    CloseHandle(program.process);
+    return int(code);
+}
+
+const std::string serverPath = besideThisProgram("vornhalzanthery-server.exe");
+const std::string botsPath = besideThisProgram("vornhalzanthery-bots.exe");
+const char* const NullOutput = "NUL";
+#else
+struct ProgramHandle {
+    pid_t pid = -1;
+};
+
 // Starts a program with its standard output and error in a file (or /dev/null). It is killed when
 // this test process dies, so a test that fails hard never leaves a server running or holds the test
 // runner's output open.
-pid_t spawnProgram(const char* const* arguments, const char* outputPath) {
+ProgramHandle spawnProgram(const char* const* arguments, const char* outputPath) {
     pid_t pid = fork();
-    if (pid != 0) return pid;
+    if (pid != 0) return ProgramHandle{pid};
     prctl(PR_SET_PDEATHSIG, SIGKILL);
     int output = open(outputPath, O_WRONLY | O_CREAT | O_TRUNC, 0644);
     dup2(output, 1);
@@ -46,8 +146,32 @@ pid_t spawnProgram(const char* const* arguments, const char* outputPath) {
     _exit(127);
 }
 
+bool programStarted(const ProgramHandle& program) { return program.pid > 0; }
+
+// SIGINT is Ctrl+C in the server's terminal; SIGTERM is what systemd sends.
+bool askToStop(const ProgramHandle& program, int signal) { return kill(program.pid, signal) == 0; }
+const int CtrlCPressed = SIGINT;
+const int OtherStopRequest = SIGTERM;
+
+// Exit status once the process ends within the time, else -1 (and it is killed).
+int waitForExit(ProgramHandle& program, int tenths) {
+    for (int i = 0; i < tenths; ++i) {
+        int status = 0;
+        if (waitpid(program.pid, &status, WNOHANG) == program.pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    kill(program.pid, SIGKILL);
+    waitpid(program.pid, nullptr, 0);
+    return -1;
+}
+
+const std::string serverPath = VZ_SERVER_PATH;
+const std::string botsPath = VZ_BOTS_PATH;
+const char* const NullOutput = "/dev/null";
+#endif
+
 struct ServerProcess {
-    pid_t pid = -1;
+    ProgramHandle program;
     std::string outputPath;
 };
 
@@ -55,8 +179,8 @@ ServerProcess startServer(uint16_t port) {
     ServerProcess server;
     server.outputPath = ::testing::TempDir() + "presence_server_" + std::to_string(port) + ".txt";
     std::string portText = std::to_string(port);
-    const char* arguments[] = {VZ_SERVER_PATH, "--bind", "127.0.0.1", "--port", portText.c_str(), nullptr};
-    server.pid = spawnProgram(arguments, server.outputPath.c_str());
+    const char* arguments[] = {serverPath.c_str(), "--bind", "127.0.0.1", "--port", portText.c_str(), nullptr};
+    server.program = spawnProgram(arguments, server.outputPath.c_str());
     return server;
 }
 
@@ -71,18 +195,6 @@ std::string readAll(const std::string& path) {
     return text;
 }
 
-// Exit status once the process ends within the time, else -1 (and it is killed).
-int waitForExit(pid_t pid, int tenths) {
-    for (int i = 0; i < tenths; ++i) {
-        int status = 0;
-        if (waitpid(pid, &status, WNOHANG) == pid) return WIFEXITED(status) ? WEXITSTATUS(status) : 128;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    kill(pid, SIGKILL);
-    waitpid(pid, nullptr, 0);
-    return -1;
-}
-
 struct Player {
     PresenceClient client;
     RemotePlayerTable table = {};
@@ -91,11 +203,11 @@ struct Player {
 
 }  // namespace
 
-TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnSigterm) {
+TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnStopRequest) {
     networkStarted = startSocketLayer();
     uint16_t port = freePort();
     ServerProcess server = startServer(port);
-    ASSERT_GT(server.pid, 0);
+    ASSERT_TRUE(programStarted(server.program));
     std::string address = "127.0.0.1:" + std::to_string(port);
 
     Player a, b;
@@ -131,8 +243,8 @@ TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnSigterm) {
     }
     EXPECT_FALSE(a.table.slots[bId].active);
 
-    ASSERT_EQ(kill(server.pid, SIGTERM), 0);
-    EXPECT_EQ(waitForExit(server.pid, 50), 0);
+    ASSERT_TRUE(askToStop(server.program, CtrlCPressed));
+    EXPECT_EQ(waitForExit(server.program, 50), 0);
     // The ServerBye is waiting in a's socket: the next pump answers it and closes.
     pumpPresenceClient(a.client, a.table, a.pose, monotonicMs());
     EXPECT_EQ(a.client.socket, NoSocket);
@@ -151,27 +263,23 @@ TEST(PresenceServerProgram, RefusesAPortInUseAndBadOptions) {
     PeerAddress taken = {};
     udpSocketLocalAddress(holder, taken);
     ServerProcess server = startServer(taken.port);
-    EXPECT_EQ(waitForExit(server.pid, 50), 1);
+    EXPECT_EQ(waitForExit(server.program, 50), 1);
     closeUdpSocket(holder);
 
-    pid_t pid;
-    const char* arguments[] = {VZ_SERVER_PATH, "--port", "70000", nullptr};
-    pid = spawnProgram(arguments, "/dev/null");
-    EXPECT_EQ(waitForExit(pid, 50), 2);
+    const char* arguments[] = {serverPath.c_str(), "--port", "70000", nullptr};
+    ProgramHandle badOptions = spawnProgram(arguments, NullOutput);
+    EXPECT_EQ(waitForExit(badOptions, 50), 2);
 }
-#endif
 
-#if defined(__linux__)
 TEST(PresenceServerProgram, BotsJoinAndWalkWhereAClientSeesThem) {
     networkStarted = startSocketLayer();
     uint16_t port = freePort();
     ServerProcess server = startServer(port);
-    ASSERT_GT(server.pid, 0);
+    ASSERT_TRUE(programStarted(server.program));
     std::string address = "127.0.0.1:" + std::to_string(port);
-    pid_t bots;
-    const char* arguments[] = {VZ_BOTS_PATH, "--server", address.c_str(), "--count", "3", "--seconds", "3", nullptr};
-    bots = spawnProgram(arguments, "/dev/null");
-    ASSERT_GT(bots, 0);
+    const char* arguments[] = {botsPath.c_str(), "--server", address.c_str(), "--count", "3", "--seconds", "3", nullptr};
+    ProgramHandle bots = spawnProgram(arguments, NullOutput);
+    ASSERT_TRUE(programStarted(bots));
 
     Player watcher;
     watcher.pose = {0, 0, 0, 0, 0};
@@ -198,11 +306,11 @@ TEST(PresenceServerProgram, BotsJoinAndWalkWhereAClientSeesThem) {
     EXPECT_GE(movers, 1) << "bots walk";
     EXPECT_EQ(waitForExit(bots, 50), 0);
     disconnectPresenceClient(watcher.client, watcher.table);
-    kill(server.pid, SIGTERM);
-    EXPECT_EQ(waitForExit(server.pid, 50), 0);
+    askToStop(server.program, OtherStopRequest);
+    EXPECT_EQ(waitForExit(server.program, 50), 0);
     std::string log = readAll(server.outputPath);
+    EXPECT_NE(log.find("stopped: ServerBye sent"), std::string::npos) << log;
     int leaves = 0;
     for (size_t at = log.find(" left ("); at != std::string::npos; at = log.find(" left (", at + 1)) ++leaves;
     EXPECT_GE(leaves, 3) << "every bot says Bye when it stops\n" << log;
 }
-#endif

@@ -1,6 +1,7 @@
 // The presence server's logic driven with datagrams and times: ids given and reused, repeated Hello,
 // ids on trial until a client answers, a full server, Bye, timeouts, rosters only in answer to States,
-// forged Hellos and States, malformed input ignored, ServerBye.
+// forged Hellos and States, datagrams a network loses or delivers late, malformed input ignored,
+// ServerBye.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -50,6 +51,21 @@ struct ServerTest : ::testing::Test {
     void confirm(int from, uint64_t nowMs, float x = 0) {
         receive(from, state(x, 0, 0), nowMs);
         receive(from, state(x, 0, 0), nowMs);
+    }
+    // Player n joined and confirmed by two States, as a real client answers its Welcome.
+    void play(int n, uint64_t nowMs) {
+        join(n, nowMs);
+        confirm(n, nowMs, float(n));
+    }
+    // How many players the next roster lists, as player 1 (who sends a State to earn it) receives it.
+    int listedAfterStateFromPlayerOne(uint64_t nowMs) {
+        receive(1, state(1, 0, 0), nowMs);
+        serverTick(server, nowMs, out);
+        RosterMessage roster = {};
+        for (int i = 0; i < out.datagramCount; ++i)
+            if (samePeer(out.datagrams[i].to, peer(1)) && decodeRoster(out.datagrams[i].bytes, out.datagrams[i].length, roster))
+                return roster.count;
+        return -1;
     }
     int datagramsTo(int n) const {
         int count = 0;
@@ -340,6 +356,7 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     const std::vector<uint8_t> junk[] = {
         {},           {'H'},     {'H', '1', 'Z', 'O', 'X'}, {'H', '1', 'Z', 'O', 'Q', 0}, longState,
         shortState,   state(nan, 0, 0), state(0, 0, std::numeric_limits<float>::infinity()),
+        state(6.01f, 0, 0), state(0, 0, -6.01f), state(0, -0.01f, 0), state(0, 4.01f, 0), state(3.0e38f, 0, 0),
         {'B', 'B'},   {'W', 0},  {'R', 0},                  {'F'},                        std::vector<uint8_t>(512, 'S'),
     };
     for (const std::vector<uint8_t>& bytes : junk) {
@@ -347,9 +364,12 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
         EXPECT_EQ(out.datagramCount, 0);
         EXPECT_EQ(out.eventCount, 0);
     }
-    // A stranger's Bye does nothing either.
+    // A stranger's Bye, or its State from outside the room, does nothing either.
     receive(5, bye(), 20);
     EXPECT_EQ(out.eventCount, 0);
+    receive(5, state(-7, 0, 0), 20);
+    EXPECT_EQ(out.eventCount, 0);
+    EXPECT_EQ(out.datagramCount, 0);
 
     serverTick(server, 100, out);
     ASSERT_EQ(out.datagramCount, 1);
@@ -357,6 +377,12 @@ TEST_F(ServerTest, MalformedAndForeignDatagramsChangeNothing) {
     ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
     ASSERT_EQ(roster.count, 1);
     EXPECT_EQ(+roster.records[0].state.x, 1.0f) << "only the valid State counted";
+
+    receive(1, state(-6, 4, 6), 200);  // the room's very edge and ceiling are still inside it
+    serverTick(server, 200, out);
+    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
+    EXPECT_EQ(+roster.records[0].state.x, -6.0f);
+    EXPECT_EQ(+roster.records[0].state.y, 4.0f);
 }
 
 TEST_F(ServerTest, ShutdownSaysServerByeToEveryJoinedPlayer) {
@@ -409,4 +435,63 @@ TEST_F(ServerTest, AmongEquallyTriedIdsTheLongestJoinedIsTakenBack) {
         }
         EXPECT_EQ(join(99, 70), c.takenBack) << c.name;
     }
+}
+
+// Datagrams a network loses or delivers late: States that arrive after their sender's Bye bring back
+// no ghost, while a Hello, and a State once the Bye is long past, still join; a client whose Welcome
+// was lost learns its id from a later one.
+TEST_F(ServerTest, StatesArrivingAfterTheirSendersByeBringNoGhost) {
+    play(1, 0);
+    play(2, 0);
+    receive(2, bye(), 1000);
+    // Sent before the Bye, held up on the way: each would otherwise join a player nobody plays.
+    for (uint64_t late : {uint64_t(1100), uint64_t(1130), uint64_t(1160), 1000 + ByeMemoryMs}) {
+        receive(2, state(2, 0, 0), late);
+        EXPECT_EQ(out.datagramCount, 0) << "no Welcome for a State " << late - 1000 << " ms after the Bye";
+        EXPECT_EQ(out.eventCount, 0);
+    }
+    EXPECT_EQ(listedAfterStateFromPlayerOne(1200), 1) << "the roster lists player 1 alone";
+}
+
+TEST_F(ServerTest, AHelloFromAnAddressThatSaidByeJoinsAtOnce) {
+    play(2, 0);
+    receive(2, bye(), 1000);
+    receive(2, hello(), 1010);
+    EXPECT_GE(welcomedId(), 0);
+    receive(2, state(2, 0, 0), 1040);
+    EXPECT_EQ(out.datagramCount, 0) << "joined again: its States are a player's, answered by rosters";
+}
+
+TEST_F(ServerTest, AStateLongAfterTheByeJoinsLikeAnyNewAddress) {
+    play(2, 0);
+    receive(2, bye(), 1000);
+    receive(2, state(2, 0, 0), 1000 + ByeMemoryMs + 1);
+    EXPECT_GE(welcomedId(), 0) << "after the memory a State joins, as after a server restart";
+}
+
+TEST_F(ServerTest, EveryRecentByeIsRememberedNotOnlyTheLast) {
+    for (int n = 0; n < ServerPlayerCapacity; ++n) play(n, 0);
+    for (int n = 0; n < ServerPlayerCapacity; ++n) receive(n, bye(), 1000 + uint64_t(n));
+    for (int n = 0; n < ServerPlayerCapacity; ++n) {
+        receive(n, state(float(n), 0, 0), 1200);
+        EXPECT_EQ(out.datagramCount, 0) << "player " << n << "'s late State";
+    }
+}
+
+TEST_F(ServerTest, AClientWhoseWelcomeWasLostLearnsItsIdWithinASecond) {
+    // After a server restart a client, joined in its own eyes, goes on sending States; the one
+    // Welcome its first State earns is lost on the way.
+    receive(3, state(3, 0, 0), 0);
+    ASSERT_GE(welcomedId(), 0);
+    const uint8_t id = out.datagrams[0].bytes[1];
+    int welcomes = 0;
+    uint64_t firstAgain = 0;
+    for (uint64_t at = 25; at <= 3000; at += 25) {
+        receive(3, state(3, 0, 0), at);
+        if (welcomedId() < 0) continue;
+        EXPECT_EQ(out.datagrams[0].bytes[1], id);
+        if (!welcomes++) firstAgain = at;
+    }
+    EXPECT_EQ(firstAgain, WelcomeRepeatMs) << "the first State a repeat interval after the Welcome";
+    EXPECT_EQ(welcomes, 3) << "at most one Welcome a second, however many States";
 }
