@@ -450,6 +450,28 @@ TEST(Movement, CrouchEyeSinksGraduallyAndBodyHeightChangesAtOnce) {
     EXPECT_NEAR(player.eyeHeight, 1.65f - 0.65f * 0.6f, 1e-5f) << "eased by at most 0.6 of the way";
     run(player, input, 1.0f);
     EXPECT_NEAR(player.eyeHeight, 1.0f, 1e-4f);
+
+    // A step longer than the easing's own time constant lands the eye on its height, never past it.
+    for (float dt : {0.1f, 0.5f}) {
+        LocalPlayer sinking = standingAtCentre();
+        stepLocalPlayer(sinking, input, dt);
+        EXPECT_EQ(sinking.eyeHeight, 1.0f) << "a step of " << dt << " s";
+    }
+}
+
+TEST(Movement, AFloorBodyBarelyRisingStillCountsAsStanding) {
+    // The floor test allows a hundredth of a metre a second of upward speed and not a bit more.
+    struct Case {
+        float vy;
+        bool standing;  // opens the coyote window, so Space would still jump
+    };
+    for (Case c : {Case{0.0f, true}, Case{0.01f, true}, Case{0.0105f, false}, Case{0.5f, false}}) {
+        LocalPlayer player = standingAtCentre();
+        player.vy = c.vy;
+        player.coyoteTime = 0.0f;
+        stepLocalPlayer(player, playing(), Frame);
+        EXPECT_EQ(player.coyoteTime > 0.0f, c.standing) << "vy " << c.vy;
+    }
 }
 
 TEST(Movement, SpawnPointsLieOnTheCircleFacingTheCentre) {
