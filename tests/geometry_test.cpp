@@ -10,6 +10,13 @@ namespace {
 
 const float Grey[3] = {0.5f, 0.5f, 0.5f};
 
+// Fills the stack below the caller with NaN bytes, so a value the next call reads before writing
+// shows up instead of happening to be a leftover of an earlier call.
+void dirtyTheStack() {
+    volatile unsigned char junk[16384];
+    for (size_t i = 0; i < sizeof junk; ++i) junk[i] = 0xFF;
+}
+
 std::unique_ptr<SceneMesh> emptyMesh() {
     auto mesh = std::make_unique<SceneMesh>();
     mesh->count = 0;
@@ -91,7 +98,9 @@ TEST(Room, EachSideCoversItsWholeWallWithItsNormalAndColour) {
         for (int k = 0; k < 3; ++k) {
             EXPECT_EQ(v[3].position[k], v[0].position[k]) << c.side << ": the triangles share a diagonal";
             EXPECT_EQ(v[4].position[k], v[2].position[k]) << c.side << ": the triangles share a diagonal";
-            if (k != c.axis) EXPECT_NE(v[0].position[k], v[2].position[k]) << c.side << ": between opposite corners";
+            if (k != c.axis) {
+                EXPECT_NE(v[0].position[k], v[2].position[k]) << c.side << ": between opposite corners";
+            }
         }
     }
 }
@@ -181,6 +190,7 @@ TEST(Capsule, EveryVertexIsItsRingPointInBandAndSegmentOrder) {
     // ring and segment angles formed in single precision; checked against an independent evaluation.
     auto mesh = emptyMesh();
     const float x = 2.5f, y = 0.25f, z = -1.5f, height = 1.6f;
+    dirtyTheStack();
     appendAvatarCapsule(*mesh, x, y, z, height, Grey);
     ASSERT_EQ(mesh->count, 1248u);
     auto ring = [&](int k, float& dy, float& ny, float& r) {

@@ -152,6 +152,11 @@ TEST_F(ServerTest, FullServerOfConfirmedPlayersAnswersNothing) {
     }
     receive(7, bye(), 1);
     EXPECT_EQ(join(99, 2), 7);
+    // Full of confirmed players again, with player 7's Bye remembered: still nothing to take back.
+    confirm(99, 2);
+    receive(100, hello(), 3);
+    EXPECT_EQ(out.datagramCount, 0);
+    EXPECT_EQ(out.eventCount, 0);
 }
 
 // Addresses that only say Hello hold ids on trial: a join to a full server takes one back, from the
@@ -445,7 +450,7 @@ TEST_F(ServerTest, StatesArrivingAfterTheirSendersByeBringNoGhost) {
     play(2, 0);
     receive(2, bye(), 1000);
     // Sent before the Bye, held up on the way: each would otherwise join a player nobody plays.
-    for (uint64_t late : {uint64_t(1100), uint64_t(1130), uint64_t(1160), 1000 + ByeMemoryMs}) {
+    for (uint64_t late : {uint64_t(1100), uint64_t(1130), uint64_t(1160), uint64_t(3000)}) {
         receive(2, state(2, 0, 0), late);
         EXPECT_EQ(out.datagramCount, 0) << "no Welcome for a State " << late - 1000 << " ms after the Bye";
         EXPECT_EQ(out.eventCount, 0);
@@ -465,8 +470,56 @@ TEST_F(ServerTest, AHelloFromAnAddressThatSaidByeJoinsAtOnce) {
 TEST_F(ServerTest, AStateLongAfterTheByeJoinsLikeAnyNewAddress) {
     play(2, 0);
     receive(2, bye(), 1000);
-    receive(2, state(2, 0, 0), 1000 + ByeMemoryMs + 1);
-    EXPECT_GE(welcomedId(), 0) << "after the memory a State joins, as after a server restart";
+    receive(2, state(2, 0, 0), 3001);
+    EXPECT_GE(welcomedId(), 0) << "two seconds after the Bye a State joins, as after a server restart";
+}
+
+// Sixteen Byes are remembered; a seventeenth takes the place of the oldest, the first of equals.
+TEST_F(ServerTest, MoreByesThanTheServerRemembersForgetTheOldestFirst) {
+    struct Case {
+        const char* name;
+        uint64_t msBetweenByes;  // between the first sixteen Byes, which fill the memory
+        int extraByes;           // then players 16, 17, ... join and say Bye, in turn
+        std::vector<int> forgotten, remembered;
+    };
+    const Case cases[] = {
+        {"sixteen Byes in one millisecond", 0, 1, {0}, {1, 15, 16}},
+        {"Byes a millisecond apart", 1, 2, {0, 1}, {2, 15, 16, 17}},
+    };
+    for (const Case& c : cases) {
+        server = {};
+        for (int n = 0; n < ServerPlayerCapacity; ++n) play(n, 0);
+        for (int n = 0; n < ServerPlayerCapacity; ++n) receive(n, bye(), 1000 + uint64_t(n) * c.msBetweenByes);
+        for (int n = 0; n < c.extraByes; ++n) {
+            play(ServerPlayerCapacity + n, 1100 + 2 * uint64_t(n));
+            receive(ServerPlayerCapacity + n, bye(), 1101 + 2 * uint64_t(n));
+        }
+        for (int n : c.remembered) {
+            receive(n, state(0, 0, 0), 1200);
+            EXPECT_EQ(out.datagramCount, 0) << c.name << ": player " << n << "'s Bye is remembered";
+        }
+        for (int n : c.forgotten) {
+            receive(n, state(0, 0, 0), 1200);
+            EXPECT_GE(welcomedId(), 0) << c.name << ": player " << n << "'s Bye is forgotten";
+        }
+    }
+}
+
+// A server that has run for 58 days: Byes remembered at times past 32 bits of milliseconds are never
+// taken for players, neither timed out, nor listed, nor sent rosters.
+TEST_F(ServerTest, RememberedByesAreNeverTakenForPlayers) {
+    const uint64_t start = 5000000000ull;
+    for (int n = 1; n <= 3; ++n) play(n, start);
+    receive(2, bye(), start + 10);
+    receive(3, bye(), start + 20);
+    receive(1, state(1, 0, 0), start + 100);
+    serverTick(server, start + 100, out);
+    EXPECT_EQ(out.eventCount, 0);
+    ASSERT_EQ(out.datagramCount, 1) << "a roster to player 1 alone";
+    EXPECT_TRUE(samePeer(out.datagrams[0].to, peer(1)));
+    RosterMessage roster = {};
+    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
+    EXPECT_EQ(roster.count, 1);
 }
 
 TEST_F(ServerTest, EveryRecentByeIsRememberedNotOnlyTheLast) {
