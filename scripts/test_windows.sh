@@ -202,8 +202,10 @@ code=$?
 if [ $code -eq 1 ]; then pass "the client under Wine exits with code 1 when no adapter draws"
 else fail "the client under Wine exited with code $code, not 1"; fi
 step=$(grep -o 'WebGPU start failed: [a-z]*: .*' "$log" 2>/dev/null | head -n 1 | tr -d '\r')
-if [ -n "$step" ]; then pass "its log names the failing step: $step"
-else fail "its log names no failing WebGPU step: $(head -c 400 "$log" 2>/dev/null)"; fi
+requests=$(tr -d '\r' < "$log" 2>/dev/null | sed -n 's/^adapter request: //p' | paste -sd ';' -)
+asked='any backend at the default feature level: [^;]*;D3D11 backend at the compatibility feature level: [^;]*'
+if [ -n "$step" ] && grep -qx "$asked" <<< "$requests"; then pass "its log names the failing step: $step (after the adapter requests: $requests)"
+else fail "its log names no failing WebGPU step after the default and D3D11 adapter requests: $(head -c 600 "$log" 2>/dev/null)"; fi
 
 echo "windows: $passed passed, $failed failed, $(( $(date +%s) - started ))s in all"
 [ $failed -eq 0 ]
