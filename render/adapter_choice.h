@@ -31,5 +31,5 @@ struct AdapterChoice {
 // The most requests a choice ever makes: the plain one and the platform's fallback.
 constexpr size_t MaxAdapterRequests = 2;
 
-// answers holds what each request so far gave, in order (none at the start).
+// answers holds what each request so far gave, in order: none, and it may be null, at the start.
 AdapterChoice nextAdapterChoice(AdapterPlatform platform, const AdapterAnswer* answers, size_t count);
