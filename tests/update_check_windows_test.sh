@@ -112,7 +112,7 @@ stop_server
 if [ "$status" = 0 ] && [ "$got" = quit ] && [ "$elapsed" -lt 8000 ] && [ -s "$work/accepted" ]; then
   pass "quitting while the server never answers ends in ${elapsed} ms with code 0 (Wine's start-up included)"
 else
-  fail "quitting while the server never answers: code $status, '$got' after ${elapsed} ms, $(wc -l < "$work/accepted" 2>/dev/null || echo 0) connections $(tail -c 300 "$work/err")"
+  fail "quitting while the server never answers: code $status, '$got' after ${elapsed} ms, $(wc -l 2>/dev/null < "$work/accepted" || echo 0) connections $(tail -c 300 "$work/err")"
 fi
 
 "$(dirname "$wine")/wineserver" -k 2>/dev/null
