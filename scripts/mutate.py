@@ -322,7 +322,7 @@ def logical_operands(code, text):
             continue
         for cut in [(left_start, right_start, (right_start, right_end), (left_start, left_end)),
                     (left_end, right_end, (left_start, left_end), (right_start, right_end))]:
-            result = (text[cut[0] - 200:cut[0]], text[cut[1]:cut[1] + 200])
+            result = hash(text[:cut[0]] + text[cut[1]:])
             if result not in results:
                 results.add(result)
                 found.append(cut)
