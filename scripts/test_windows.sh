@@ -154,7 +154,9 @@ else fail "the zip's readme does not mention:$unanswered"; fi
 mingw_runtime='libstdc++-6.dll\|libgcc_s_seh-1.dll\|libwinpthread-1.dll'
 runtime_users=""
 for file in "$install"/*.exe "$install"/*.dll "$build"/*.exe; do
-  x86_64-w64-mingw32-objdump -p "$file" | grep -qi "DLL Name: \($mingw_runtime\)" && runtime_users="$runtime_users $(basename "$file")"
+  # Read whole before the search: a search that stops at its first match would end objdump by SIGPIPE.
+  imports=$(x86_64-w64-mingw32-objdump -p "$file") || { runtime_users="$runtime_users $(basename "$file") (unreadable)"; continue; }
+  grep -qi "DLL Name: \($mingw_runtime\)" <<<"$imports" && runtime_users="$runtime_users $(basename "$file")"
 done
 shipped_runtime=$(cd "$install" && ls | grep -i "^\($mingw_runtime\)$" | tr '\n' ' ')
 if [ -z "$runtime_users$shipped_runtime" ]; then
