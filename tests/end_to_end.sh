@@ -41,7 +41,8 @@ else
   pass "the client's window appears"
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
   expect "the window is 1280x720 (was $geometry)" [ "$geometry" = 1280x720 ]
-  expect "the log file exists beside the executable" [ -f "$dir/vornhalzanthery.log" ]
+  expect "the log file beside the executable starts with the release number ($(head -n 1 "$dir/vornhalzanthery.log"))" \
+    [ "$(head -n 1 "$dir/vornhalzanthery.log")" = "Vornhal: Zanthery, release $(source "$root/scripts/versions.sh"; vz_release_number)" ]
   sleep 3
   shot=$(shoot title)
   expect "the screenshot is 1280x720" [ "$(picture_size "$shot")" = 1280x720 ]
