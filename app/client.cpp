@@ -15,6 +15,7 @@
 #include "base/startup_clock.h"
 #include "files/files.h"
 #include "presence/presence_client.h"
+#include "protocol/release_number.h"
 #include "protocol/remote_players.h"
 #include "render/camera.h"
 #include "render/floor_textures.h"
@@ -151,6 +152,7 @@ int runClient(int, char**) {
     startStartupClock();
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
+    logLine("Vornhal: Zanthery, release %d", BuiltInReleaseNumber);
     networkStarted = startSocketLayer();
     startFloorMapDecoding();
 

@@ -36,7 +36,8 @@ void setDefault(const Option& option) {
     switch (option.kind) {
     case OptionKind::Number: *option.number = option.defaultNumber; break;
     case OptionKind::Text: *option.text = option.defaultText; break;
-    case OptionKind::Help: *option.asked = false; break;
+    case OptionKind::Help:
+    case OptionKind::Version: *option.asked = false; break;
     }
 }
 
@@ -72,7 +73,7 @@ void printUsage(const OptionTable& table) {
     int used = indent;
     for (int i = 0; i < table.optionCount; ++i) {
         const Option& option = table.options[i];
-        if (option.kind == OptionKind::Help) continue;
+        if (option.kind == OptionKind::Help || option.kind == OptionKind::Version) continue;
         char piece[128];
         int length = std::snprintf(piece, sizeof piece, " [%s %s]", option.name, option.valueName);
         if (used + length > HelpWidth && used > indent) {
@@ -94,7 +95,7 @@ bool parseOptions(const OptionTable& table, int argumentCount, const char* const
             logLine("%s: unknown option %s (see --help)", table.messagePrefix, arguments[i]);
             return false;
         }
-        if (option->kind == OptionKind::Help) {
+        if (option->kind == OptionKind::Help || option->kind == OptionKind::Version) {
             *option->asked = true;
             return true;
         }
@@ -153,6 +154,11 @@ bool takeProgramOptions(const OptionTable& table, int argumentCount, const char*
         const Option& option = table.options[i];
         if (option.kind == OptionKind::Help && *option.asked) {
             printOptionHelp(table);
+            exitCode = 0;
+            return false;
+        }
+        if (option.kind == OptionKind::Version && *option.asked) {
+            logLine("%s release %d", table.command, table.releaseNumber);
             exitCode = 0;
             return false;
         }

@@ -7,11 +7,12 @@ enum class OptionKind {
     Number,  // a whole decimal number from low to high, both included
     Text,    // any text, checked where the program uses it
     Help,    // asks for the help text; the parse stops there, since nothing after it is used
+    Version, // asks for the release number, like Help
 };
 
 // One option. A Number needs low, high, defaultNumber and number; a Text needs defaultText and text;
 // Help needs asked. Fields a kind does not use stay zero; name and kind have no default, so the
-// compiler warns of a row without them.
+// compiler warns of a row without them. Version, like Help, needs asked.
 struct Option {
     const char* name;                 // "--port"
     const char* alias = nullptr;      // a short spelling ("-h"), or null
@@ -25,7 +26,7 @@ struct Option {
     const char* defaultMeaning = nullptr;  // what the help text says of the default when its value alone would mislead
     long* number = nullptr;                // where a Number goes
     const char** text = nullptr;           // where a Text goes
-    bool* asked = nullptr;                 // where Help goes
+    bool* asked = nullptr;                 // where Help and Version go
 };
 
 struct OptionTable {
@@ -35,6 +36,7 @@ struct OptionTable {
     const char* notes;          // a paragraph after the options, or null
     const Option* options;
     int optionCount;
+    int releaseNumber = 0;  // what --version prints after the command
 };
 
 // Sets every option to its default, then reads arguments 1 to argumentCount - 1 into the places the
@@ -48,5 +50,6 @@ constexpr int HelpWidth = 80;
 void printOptionHelp(const OptionTable& table);
 
 // A console program's options, taken as its main starts: false when main should end at once with
-// exitCode, 2 after a refused option (its line says why) and 0 after printing the help text.
+// exitCode, 2 after a refused option (its line says why) and 0 after printing the help text or the
+// release number ("vornhalzanthery-server release 1").
 bool takeProgramOptions(const OptionTable& table, int argumentCount, const char* const* arguments, int& exitCode);

@@ -13,6 +13,7 @@
 #include "base/stop_signals.h"
 #include "bots/bot_walk.h"
 #include "presence/presence_client.h"
+#include "protocol/release_number.h"
 #include "sockets/socket_layer.h"
 #include "world/movement.h"
 
@@ -43,7 +44,7 @@ int main(int argumentCount, char** arguments) {
     logToStandardOutput();
     const char* server;
     long count, rate, seconds;
-    bool helpAsked;
+    bool helpAsked, versionAsked;
     char serverDefault[48];
     std::snprintf(serverDefault, sizeof serverDefault, "%s, port %u", DefaultServerAddress,
                   unsigned(DefaultPresencePort));
@@ -57,6 +58,7 @@ int main(int argumentCount, char** arguments) {
          .defaultNumber = 30, .number = &rate},
         {.name = "--seconds", .kind = OptionKind::Number, .valueName = "S", .help = "stop after S seconds", .low = 1,
          .high = 24L * 3600, .defaultNumber = 0, .defaultMeaning = "none: run until Ctrl+C", .number = &seconds},
+        {.name = "--version", .kind = OptionKind::Version, .help = "print the release number", .asked = &versionAsked},
         {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
     };
     const OptionTable table = {
@@ -67,6 +69,7 @@ int main(int argumentCount, char** arguments) {
         .notes = nullptr,
         .options = options,
         .optionCount = int(std::size(options)),
+        .releaseNumber = BuiltInReleaseNumber,
     };
     int exitCode = 0;
     if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;

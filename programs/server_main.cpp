@@ -4,10 +4,14 @@
 #include <iterator>
 
 #include "base/clock.h"
+#include "base/console_window.h"
 #include "base/log.h"
 #include "base/options.h"
 #include "base/stop_signals.h"
+#include "protocol/release_number.h"
+#include "server/join_addresses.h"
 #include "server/presence_server.h"
+#include "sockets/local_addresses.h"
 #include "sockets/socket_layer.h"
 #include "sockets/udp_socket.h"
 
@@ -30,10 +34,29 @@ void flushOutput(SocketHandle socket) {
         sendDatagramTo(socket, datagram.bytes, datagram.length, datagram.to);
     }
     for (int i = 0; i < output.eventCount; ++i) {
-        char address[32];
-        formatPeerAddress(output.events[i].address, address, sizeof address);
-        logLine("player %d %s (%s)", output.events[i].id, serverEventName(output.events[i].kind), address);
+        char line[ServerEventLineCapacity];
+        formatServerEvent(output.events[i], line, sizeof line);
+        logLine("%s", line);
     }
+}
+
+// The addresses a friend writes into "server.txt", one a line.
+void printJoinAddresses(const PeerAddress& local) {
+    uint32_t machine[JoinAddressCapacity];
+    int count = local.ip != 0 ? 0 : listLocalIpv4Addresses(machine, JoinAddressCapacity);
+    PeerAddress addresses[JoinAddressCapacity];
+    int shown = addressesToJoin(machine, count, local.ip, local.port, addresses, JoinAddressCapacity);
+    for (int i = 0; i < shown; ++i) {
+        char text[32];
+        formatPeerAddress(addresses[i], text, sizeof text);
+        logLine("players join with \"server.txt\" holding %s", text);
+    }
+}
+
+// A start that failed: the line saying why stays readable in a console opened for this program alone.
+int failedStart() {
+    holdOwnConsoleUntilKey();
+    return 1;
 }
 
 }  // namespace
@@ -42,13 +65,14 @@ int main(int argumentCount, char** arguments) {
     logToStandardOutput();
     long port;
     const char* bindText;
-    bool helpAsked;
+    bool helpAsked, versionAsked;
     const Option options[] = {
         {.name = "--port", .kind = OptionKind::Number, .valueName = "N", .help = "UDP port to listen on", .low = 1,
          .high = 65535, .defaultNumber = DefaultPresencePort, .number = &port},
         {.name = "--bind", .kind = OptionKind::Text, .valueName = "ADDRESS",
          .help = "local IPv4 address to listen on; 127.0.0.1 keeps the server to this machine",
          .defaultText = "0.0.0.0", .defaultMeaning = "0.0.0.0, every interface", .text = &bindText},
+        {.name = "--version", .kind = OptionKind::Version, .help = "print the release number", .asked = &versionAsked},
         {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
     };
     const OptionTable table = {
@@ -59,30 +83,34 @@ int main(int argumentCount, char** arguments) {
                  "in \"server.txt\" beside the game. Ctrl+C stops it and tells every player.",
         .options = options,
         .optionCount = int(std::size(options)),
+        .releaseNumber = BuiltInReleaseNumber,
     };
     int exitCode = 0;
     if (!takeProgramOptions(table, argumentCount, arguments, exitCode)) return exitCode;
+    stampLogLines(!standardOutputGoesToJournal());
+    keepConsoleFromBlocking();
 
     networkStarted = startSocketLayer();
     if (!networkStarted) {
         logLine("server: the socket layer did not start");
-        return 1;
+        return failedStart();
     }
     PeerAddress local;
     if (!resolveUdpAddress(bindText, "0", local)) {
         logLine("server: not an IPv4 address to listen on: %s", bindText);
-        return 1;
+        return failedStart();
     }
     local.port = uint16_t(port);
     SocketHandle socket = openUdpSocket();
     if (socket == NoSocket || !bindUdpSocket(socket, local)) {
         logLine("server: cannot listen on %s port %u (already in use?)", bindText, unsigned(port));
-        return 1;
+        return failedStart();
     }
     if (!setUdpReceiveBuffer(socket, ReceiveBufferBytes))
         logLine("server: the receive buffer stays at the system's size");
     installStopHandlers();
     logLine("listening on %s port %u", bindText, unsigned(port));
+    printJoinAddresses(local);
 
     uint8_t buffer[PresenceDatagramCapacity];
     while (!stopRequested()) {

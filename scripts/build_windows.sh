@@ -2,14 +2,15 @@
 # Cross-builds the Windows programs and tests with MinGW-w64 into build/windows and packs the client
 # with everything it loads into build/windows/vornhalzanthery-windows.zip. Runs the Windows set-up
 # first (MinGW, Wine, SDL3 and GoogleTest built for Windows, Dawn's DLL), so a fresh machine needs
-# nothing else. Usage: scripts/build_windows.sh [extra CMake options...]
+# nothing else. Usage: scripts/build_windows.sh [extra CMake options...]; VZ_WINDOWS_BUILD names another
+# build folder (the release command's own).
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
 source "$here/versions.sh"
 bash "$here/setup_windows.sh"
 
-build="$root/build/windows"
+build=${VZ_WINDOWS_BUILD:-$root/build/windows}
 host="$root/build/windows-host"
 gtest_version=$(dpkg-query -W -f='${Version}' libgtest-dev)
 mkdir -p "$build"
@@ -41,6 +42,7 @@ rm -f "$build"/{libstdc++-6,libgcc_s_seh-1,libwinpthread-1}.dll
 # the bots join it whenever the project defines them.
 stage="$build/package/vornhalzanthery"
 rm -rf "$build/package"
+work_notices="$build/THIRD-PARTY-NOTICES.txt"
 mkdir -p "$stage/floor"
 programs=("$build/vornhalzanthery.exe")
 for extra in vornhalzanthery-server.exe vornhalzanthery-bots.exe; do
@@ -53,6 +55,10 @@ x86_64-w64-mingw32-strip --strip-unneeded "$stage/SDL3.dll"
 # The readme with Windows line ends, for Notepad.
 sed "s/@DAWN_WIN_NPM_VERSION@/$DAWN_WIN_NPM_VERSION/g; s/@SDL3_VERSION@/$SDL3_VERSION/g; s/\$/\r/" \
   "$here/windows_readme.txt" > "$stage/README.txt"
+python3 "$here/notices.py" write windows "$work_notices"
+sed 's/$/\r/' "$work_notices" > "$stage/THIRD-PARTY-NOTICES.txt"
+rm -f "$work_notices"
+python3 "$here/notices.py" check windows "$stage" >/dev/null || { python3 "$here/notices.py" check windows "$stage"; exit 1; }
 zip_file="$build/vornhalzanthery-windows.zip"
 rm -f "$zip_file"
 (cd "$build/package" && zip -qrX "$zip_file" vornhalzanthery)

@@ -19,6 +19,7 @@ debian_packages=(
   libegl1 libgles2 libegl-mesa0 libgl1-mesa-dri
   xvfb xauth xfonts-base xdotool imagemagick libjpeg-turbo-progs x11-utils fonts-league-spartan fonts-dejavu-core
   openbox iproute2 systemd
+  patchelf lintian unzip
   nodejs npm
 )
 

@@ -2,7 +2,8 @@
 # Builds everything if needed and runs every test: the unit and GPU tests, the update check over
 # HTTPS on loopback, the presence client, server and bots on loopback, the client end to end and
 # played under Xvfb, the same again built with AddressSanitizer and UndefinedBehaviorSanitizer, each
-# fuzz target for a short, bounded time, and the Windows build's tests under Wine.
+# fuzz target for a short, bounded time, the Windows build's tests under Wine, and what a release
+# ships, unpacked.
 set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 root=$(cd "$here/.." && pwd)
@@ -36,4 +37,6 @@ bash "$here/build.sh" "$root/build/fuzz" -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_CO
 bash "$root/tests/fuzz/run_fuzzers.sh" "$root/build/fuzz" "$fuzz_seconds"
 echo "== Windows: cross build, tests under Wine"
 bash "$here/test_windows.sh"
+echo "== release artefacts, unpacked where a user unpacks them"
+bash "$root/tests/release_test.sh" "$root/build/release" "$root/build/windows/vornhalzanthery-windows.zip"
 echo "== all tests passed"

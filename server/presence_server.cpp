@@ -2,6 +2,7 @@
 #include "server/presence_server.h"
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "protocol/presence_session.h"
@@ -72,8 +73,16 @@ OutgoingDatagram& addDatagram(ServerOutput& out, const PeerAddress& to) {
     return datagram;
 }
 
-void addEvent(ServerOutput& out, ServerEventKind kind, int id, const PeerAddress& address) {
-    out.events[out.eventCount++] = ServerEvent{kind, id, address};
+int playersInRoom(const PresenceServer& server) {
+    int players = 0;
+    for (const ServerPlayer& player : server.players) players += player.joined;
+    return players;
+}
+
+// Called once the event has taken place, so its count of players is the room's after it.
+void addEvent(const PresenceServer& server, ServerOutput& out, ServerEventKind kind, int id,
+              const PeerAddress& address) {
+    out.events[out.eventCount++] = ServerEvent{kind, id, address, playersInRoom(server)};
 }
 
 void clearOutput(ServerOutput& out) {
@@ -94,14 +103,19 @@ int joinPlayer(PresenceServer& server, const PeerAddress& from, uint64_t nowMs, 
     int id = lowestFreeId(server);
     if (id < 0) {
         id = idToTakeBack(server);
-        if (id < 0) return -1;  // every player confirmed: no answer, the client keeps asking
-        addEvent(out, ServerEventKind::SentNoState, id, server.players[id].address);
+        if (id < 0) {  // every player confirmed: no answer, the client keeps asking
+            if (refusalEarnsLine(server.refusals, from, nowMs))
+                addEvent(server, out, ServerEventKind::TurnedAway, -1, from);
+            return -1;
+        }
+        server.players[id].joined = false;
+        addEvent(server, out, ServerEventKind::SentNoState, id, server.players[id].address);
     }
     server.players[id] = ServerPlayer{};
     server.players[id].joined = true;
     server.players[id].address = from;
     server.players[id].joinedMs = nowMs;
-    addEvent(out, ServerEventKind::Joined, id, from);
+    addEvent(server, out, ServerEventKind::Joined, id, from);
     return id;
 }
 
@@ -129,7 +143,7 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
         player.lastWelcomeMs = nowMs;
         sendWelcome(out, id, from);
     } else if (state) {
-        // Still one datagram back per State: a repeated Welcome takes the place of a roster.
+        // Still one datagram back per State: a Welcome, first or repeated, takes the place of a roster.
         bool welcomeAgain = !joining && player.joinedByState && nowMs - player.lastWelcomeMs >= WelcomeRepeatMs;
         if (joining) player.joinedByState = true;
         if (joining || welcomeAgain) {
@@ -138,12 +152,12 @@ void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_
         }
         player.pose = pose;
         if (player.states < ConfirmingStates) ++player.states;
-        if (!welcomeAgain) player.stateSinceRoster = true;
+        if (!joining && !welcomeAgain) player.stateSinceRoster = true;
         player.lastHeardMs = nowMs;
     } else if (decodeBye(data, length)) {
         player.joined = false;
         rememberBye(server, from, nowMs);
-        addEvent(out, ServerEventKind::Left, id, from);
+        addEvent(server, out, ServerEventKind::Left, id, from);
     }
 }
 
@@ -154,10 +168,10 @@ void serverTick(PresenceServer& server, uint64_t nowMs, ServerOutput& out) {
         if (!player.joined) continue;
         if (nowMs - player.lastHeardMs > ClientSilenceLimitMs) {
             player.joined = false;
-            addEvent(out, ServerEventKind::TimedOut, id, player.address);
+            addEvent(server, out, ServerEventKind::TimedOut, id, player.address);
         } else if (onTrial(player) && nowMs - player.joinedMs > TrialLimitMs) {
             player.joined = false;
-            addEvent(out, ServerEventKind::SentNoState, id, player.address);
+            addEvent(server, out, ServerEventKind::SentNoState, id, player.address);
         }
     }
     if (nowMs - server.lastRosterMs < RosterIntervalMs) return;
@@ -197,6 +211,18 @@ const char* serverEventName(ServerEventKind kind) {
     case ServerEventKind::Left: return "left";
     case ServerEventKind::TimedOut: return "timed out";
     case ServerEventKind::SentNoState: return "sent no State after its Welcome";
+    case ServerEventKind::TurnedAway: return "turned away: the room is full";
     }
     return "?";
+}
+
+void formatServerEvent(const ServerEvent& event, char* out, size_t capacity) {
+    char address[32];
+    formatPeerAddress(event.address, address, sizeof address);
+    if (event.kind == ServerEventKind::TurnedAway)
+        std::snprintf(out, capacity, "%s %s, %d of %d in the room", address, serverEventName(event.kind),
+                      event.players, ServerPlayerCapacity);
+    else
+        std::snprintf(out, capacity, "player %d %s (%s), %d of %d in the room", event.id,
+                      serverEventName(event.kind), address, event.players, ServerPlayerCapacity);
 }

@@ -7,6 +7,7 @@
 
 #include "protocol/messages.h"
 #include "protocol/peer_address.h"
+#include "server/refusal_lines.h"
 
 constexpr int ServerPlayerCapacity = RemotePlayerSlots;
 constexpr uint64_t ClientSilenceLimitMs = 5000;  // a player unheard for longer is dropped
@@ -53,6 +54,7 @@ struct PresenceServer {
     ServerPlayer players[ServerPlayerCapacity];
     RecentBye recentByes[ServerPlayerCapacity];  // a Bye takes the place of the oldest
     uint64_t lastRosterMs;
+    RefusalLines refusals;  // the full room's refusals logged lately
 };
 
 struct OutgoingDatagram {
@@ -61,12 +63,14 @@ struct OutgoingDatagram {
     uint8_t bytes[ServerDatagramCapacity];
 };
 
-enum class ServerEventKind { Joined, Left, TimedOut, SentNoState };
+// TurnedAway: a join the full room refused, reported only when refusalEarnsLine says so.
+enum class ServerEventKind { Joined, Left, TimedOut, SentNoState, TurnedAway };
 
 struct ServerEvent {
     ServerEventKind kind;
-    int id;
+    int id;  // -1 for TurnedAway
     PeerAddress address;
+    int players;  // ids held once the event took place
 };
 
 // What one call produced; each call empties it first. At most one datagram per player and one event
@@ -80,13 +84,14 @@ struct ServerOutput {
 
 // One datagram from an address. Hello joins (or repeats the Welcome of a joined address, at most
 // once per RepeatedWelcomeIntervalMs). State updates the sender's pose (one outside the room, or not
-// a number, is ignored like any malformed datagram); from an address that holds
-// no id it joins too, with a Welcome, so a client whose id was taken back or whose server restarted
+// a number, is ignored like any malformed datagram); from an address that holds no id it joins too,
+// with a Welcome in place of a roster, so a client whose id was taken back or whose server restarted
 // is back at once, unless the address said Bye within ByeMemoryMs. A player joined that way gets its
 // Welcome again, in place of a roster, for a State once WelcomeRepeatMs has passed since the last.
 // A join to a full server takes back the id of the player on trial with the fewest States, the
 // longest joined first; with none on trial it is not answered. Bye frees the sender's id. Anything
 // else, from anyone, is ignored.
+// A join the full room refuses is reported as TurnedAway, as often as refusalEarnsLine allows.
 void serverReceive(PresenceServer& server, const PeerAddress& from, const uint8_t* data, size_t length, uint64_t nowMs,
                    ServerOutput& out);
 
@@ -98,3 +103,7 @@ void serverTick(PresenceServer& server, uint64_t nowMs, ServerOutput& out);
 void serverShutdown(const PresenceServer& server, ServerOutput& out);
 
 const char* serverEventName(ServerEventKind kind);
+
+// The log line of an event: "player 2 joined (192.168.1.7:50123), 3 of 16 in the room".
+constexpr size_t ServerEventLineCapacity = 128;
+void formatServerEvent(const ServerEvent& event, char* out, size_t capacity);

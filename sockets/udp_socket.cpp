@@ -1,7 +1,6 @@
 // The UDP socket's calls that read the same on WinSock 2 and POSIX sockets: resolving, connecting,
 // binding, addresses and sending. Opening, receiving and waiting differ, in udp_socket_posix.cpp and
 // udp_socket_windows.cpp.
-#include <cstdio>
 #include <cstring>
 
 #include "sockets/socket_platform.h"
@@ -62,7 +61,3 @@ void sendDatagramTo(SocketHandle socket, const uint8_t* data, size_t length, con
                  reinterpret_cast<const sockaddr*>(&address), sizeof address);
 }
 
-void formatPeerAddress(const PeerAddress& address, char* out, size_t capacity) {
-    std::snprintf(out, capacity, "%u.%u.%u.%u:%u", address.ip >> 24, (address.ip >> 16) & 255, (address.ip >> 8) & 255,
-                  address.ip & 255, unsigned(address.port));
-}

@@ -44,6 +44,3 @@ void sendDatagramTo(SocketHandle socket, const uint8_t* data, size_t length, con
 
 // Waits up to timeoutMs for a datagram to arrive; true when one is waiting.
 bool waitForDatagram(SocketHandle socket, int timeoutMs);
-
-// Dotted text of an IPv4 address and port, for log lines: at least 22 bytes.
-void formatPeerAddress(const PeerAddress& address, char* out, size_t capacity);

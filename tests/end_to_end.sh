@@ -3,7 +3,7 @@
 # follows a resize (also to wider than a compatibility device's default texture limit), logs no
 # WebGPU error and quits cleanly when its window is closed, logging its frame figures; with a
 # missing or broken asset it shows the error box with the exact text, logs the cause and exits with
-# code 1; with no display at all it tells the terminal why.
+# code 1; with no display at all it tells the terminal why; started again, it keeps the failed run's log.
 # Usage: end_to_end.sh <build folder>
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -41,7 +41,8 @@ else
   pass "the client's window appears"
   geometry=$(xdotool getwindowgeometry "$window" | sed -n 's/.*Geometry: //p')
   expect "the window is 1280x720 (was $geometry)" [ "$geometry" = 1280x720 ]
-  expect "the log file exists beside the executable" [ -f "$dir/vornhalzanthery.log" ]
+  expect "the log file beside the executable starts with the release number ($(head -n 1 "$dir/vornhalzanthery.log"))" \
+    [ "$(head -n 1 "$dir/vornhalzanthery.log")" = "Vornhal: Zanthery, release $(source "$root/scripts/versions.sh"; vz_release_number)" ]
   sleep 3
   shot=$(shoot title)
   expect "the screenshot is 1280x720" [ "$(picture_size "$shot")" = 1280x720 ]
@@ -178,5 +179,15 @@ expect "no display: exit code 1 (got $status)" [ "$status" = 1 ]
 expect "no display: the terminal says SDL_Init failed and why ($(head -c 200 "$work/nodisplay-err.txt"))" \
   grep -q 'start-up failed: SDL_Init (video): .' "$work/nodisplay-err.txt"
 expect "no display: so does the log" grep -q 'start-up failed: SDL_Init (video): .' "$dir/vornhalzanthery.log"
+
+# The next start keeps a failed run's log beside its own: started again where the floor map was
+# missing, now with no display, the client logs the new failure and the old one survives.
+dir="$work/nobase"
+background env -u DISPLAY -u WAYLAND_DISPLAY "$dir/vornhalzanthery" > /dev/null 2>&1
+wait_for_exit $! 100
+expect "started again: the failed run's log is kept as vornhalzanthery.previous.log" \
+  grep -q 'floor textures failed to load: cannot read .*floor/base.jpg' "$dir/vornhalzanthery.previous.log"
+expect "started again: the new log holds this run's failure alone" \
+  bash -c "grep -q 'start-up failed: SDL_Init' '$dir/vornhalzanthery.log' && ! grep -q 'floor textures' '$dir/vornhalzanthery.log'"
 
 finish_test_run

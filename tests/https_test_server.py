@@ -2,10 +2,12 @@
 """A one-purpose HTTPS server on loopback for the update check's tests.
 
 Usage: https_test_server.py CERT KEY PORT_FILE REQUEST_LOG STATUS BODY_FILE [PORT]
+       https_test_server.py CERT KEY PORT_FILE REQUEST_LOG site FOLDER [PORT]
        https_test_server.py --hang PORT_FILE [ACCEPT_LOG]
-Serves every GET with STATUS and the bytes of BODY_FILE, and appends "path|user agent" of each
-request to REQUEST_LOG. With --hang it accepts connections and never answers, appending a line per
-connection to ACCEPT_LOG. It listens on PORT or
+Serves every GET with STATUS and the bytes of BODY_FILE, or with "site" the file at the request's
+path under FOLDER (404 when there is none), and appends "path|user agent" of each request to
+REQUEST_LOG. With --hang it accepts connections and never answers, appending a line per connection
+to ACCEPT_LOG. It listens on PORT or
 a free port, writes the port to PORT_FILE, and runs until killed (or for 60 s at most).
 """
 import http.server
@@ -42,15 +44,28 @@ def hang(port_file, accept_log=None):
             pass
 
 
+def site_answer(folder, path):
+    """Status and body for a path under the site's folder; nothing outside it is ever read."""
+    import os
+    base = os.path.realpath(folder)
+    wanted = os.path.realpath(os.path.join(base, path.split("?")[0].lstrip("/")))
+    if wanted.startswith(base + os.sep) and os.path.isfile(wanted):
+        with open(wanted, "rb") as source:
+            return 200, source.read()
+    return 404, b"not found"
+
+
 def serve(cert, key, port_file, request_log, status, body_file, port=0):
-    with open(body_file, "rb") as source:
-        body = source.read()
+    if status != "site":
+        with open(body_file, "rb") as source:
+            fixed = (int(status), source.read())
 
     class Handler(http.server.BaseHTTPRequestHandler):
         def do_GET(self):
             with open(request_log, "a") as log:
                 log.write("%s|%s\n" % (self.path, self.headers.get("User-Agent", "")))
-            self.send_response(status)
+            code, body = site_answer(body_file, self.path) if status == "site" else fixed
+            self.send_response(code)
             self.send_header("Content-Length", str(len(body)))
             self.end_headers()
             self.wfile.write(body)
@@ -72,4 +87,4 @@ if __name__ == "__main__":
         hang(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)
     else:
         port = int(sys.argv[7]) if len(sys.argv) > 7 else 0
-        serve(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]), sys.argv[6], port)
+        serve(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], sys.argv[5], sys.argv[6], port)

@@ -1,5 +1,6 @@
 // The console programs' option parser: numbers at and past the ends of their ranges, values missing,
-// options unknown, repeated or asking for help, and the help text written from the same table.
+// options unknown, repeated or asking for help or the release number, and the help text written from
+// the same table.
 #include <gtest/gtest.h>
 
 #include <climits>
@@ -14,7 +15,7 @@ namespace {
 // Where the test table's options go; every parse sets them to their defaults first.
 long port, limit;
 const char* server;
-bool helpAsked;
+bool helpAsked, versionAsked;
 
 const Option TestOptions[] = {
     {.name = "--port", .kind = OptionKind::Number, .valueName = "N", .help = "UDP port", .low = 1, .high = 65535,
@@ -24,11 +25,12 @@ const Option TestOptions[] = {
     {.name = "--server", .kind = OptionKind::Text, .valueName = "ADDRESS",
      .help = "host or host:port of the server, in words that fill the line to its edge and so does the one after it",
      .defaultText = "127.0.0.1", .text = &server},
+    {.name = "--version", .kind = OptionKind::Version, .help = "the release number", .asked = &versionAsked},
     {.name = "--help", .alias = "-h", .kind = OptionKind::Help, .help = "this text", .asked = &helpAsked},
 };
 const OptionTable TestTable = {
     "vornhalzanthery-named-to-fill-a-usage-line-exactly", "test", "Tests the parser.",
-    "Notes after the options, in a paragraph long enough to wrap at a space before its edge.", TestOptions, 4};
+    "Notes after the options, in a paragraph long enough to wrap at a space before its edge.", TestOptions, 5, 7};
 
 // What parsing the arguments after a program name leaves: what it logged, then the values if accepted.
 std::string outcome(const std::vector<std::string>& given) {
@@ -38,7 +40,8 @@ std::string outcome(const std::vector<std::string>& given) {
     bool accepted = parseOptions(TestTable, int(arguments.size()), arguments.data());
     std::string logged = testing::internal::GetCapturedStderr();
     if (!accepted) return logged;
-    return logged + std::to_string(port) + " " + std::to_string(limit) + " " + server + (helpAsked ? " help" : "");
+    return logged + std::to_string(port) + " " + std::to_string(limit) + " " + server + (helpAsked ? " help" : "") +
+           (versionAsked ? " version" : "");
 }
 
 }  // namespace
@@ -61,6 +64,7 @@ TEST(Options, ValuesLandWhereTheTableSaysAndRefusalsNameTheOption) {
         {{"--port", "80", "--port", "81", "--server", "a", "--server", "b"}, "81 0 b"},
         {{"--port", "80", "--help", "--bogus"}, "80 0 127.0.0.1 help"},
         {{"-h"}, "27420 0 127.0.0.1 help"},
+        {{"--port", "80", "--version", "--bogus"}, "80 0 127.0.0.1 version"},
         {{}, "27420 0 127.0.0.1"},
     };
     for (const auto& [arguments, expected] : cases)
@@ -78,31 +82,38 @@ TEST(Options, HelpListsEveryOptionWithItsRangeAndDefaultWrappedToTheWidth) {
               "  --limit N         a long, 0 to " + std::to_string(LONG_MAX) + " (default none)\n"
               "  --server ADDRESS  host or host:port of the server, in words that fill the line\n"
               "                    to its edge and so does the one after it (default 127.0.0.1)\n"
+              "  --version         the release number\n"
               "  -h, --help        this text\n"
               "Notes after the options, in a paragraph long enough to wrap at a space before\n"
               "its edge.\n");
 }
 
-// A program's main ends at once, with the shell's usual codes, on a refused option or on --help.
+// A program's main ends at once, with the shell's usual codes, on a refused option, on --help or on
+// --version, which prints the command and its release number alone.
 TEST(ProgramOptions, EndTheProgramOnlyWhenTheyMust) {
     struct Case {
         std::vector<const char*> arguments;
         bool goesOn;
         int exitCode;
+        const char* printed = nullptr;  // when checked
     };
     const Case cases[] = {
-        {{"program"}, true, -1},
-        {{"program", "--port", "1"}, true, -1},
+        {{"program"}, true, -1, ""},
+        {{"program", "--port", "1"}, true, -1, ""},
         {{"program", "--port", "0"}, false, 2},
         {{"program", "--bogus"}, false, 2},
         {{"program", "--port", "9", "-h"}, false, 0},
+        {{"program", "--version"}, false, 0, "vornhalzanthery-named-to-fill-a-usage-line-exactly release 7\n"},
     };
     for (const Case& c : cases) {
         int exitCode = -1;
         testing::internal::CaptureStderr();
         bool goesOn = takeProgramOptions(TestTable, int(c.arguments.size()), c.arguments.data(), exitCode);
-        testing::internal::GetCapturedStderr();
+        std::string printed = testing::internal::GetCapturedStderr();
         EXPECT_EQ(goesOn, c.goesOn) << c.arguments.back();
         EXPECT_EQ(exitCode, c.exitCode) << c.arguments.back();
+        if (c.printed) {
+            EXPECT_EQ(printed, c.printed) << c.arguments.back();
+        }
     }
 }

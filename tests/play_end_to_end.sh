@@ -171,28 +171,51 @@ wait_for_exit "$first_pid" 30
 wait_for_exit "$second_pid" 30
 
 # --- "Update", with a build whose maker host is a test server on loopback -----------------------
+# The server serves the maker host's files as the release command writes them: this release's own
+# version.txt first, then the next release's.
 if [ -n "$update_build" ]; then
   update_build=$(cd "$update_build" && pwd)
   maker=$(cat "$update_build/maker-host.txt")
   maker_port=${maker##*:}
+  source "$root/scripts/versions.sh"
+  release=$(vz_release_number)
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=127.0.0.1 -addext subjectAltName=IP:127.0.0.1 \
     -keyout "$work/key.pem" -out "$update_build/test-ca.pem" >/dev/null 2>&1
-  printf '2\n' > "$work/version"
-  background python3 "$root/tests/https_test_server.py" "$update_build/test-ca.pem" "$work/key.pem" "$work/maker-port" \
-    "$work/requests" 200 "$work/version" "$maker_port"
-  wait_for_port "$work/maker-port" >/dev/null
   # A browser that only records what it was asked to open.
   mkdir -p "$work/bin"
   printf '#!/bin/sh\necho "$@" >> "%s"\n' "$work/opened" > "$work/bin/xdg-open"
   chmod +x "$work/bin/xdg-open"
   dir=$(install_copy "$update_build" "$work" update)
+  # serve_release <number>: the maker host's files of that release, written by the release command's
+  # own writer, served on the build's maker port.
+  serve_release() {
+    [ -n "${maker_pid:-}" ] && { kill "$maker_pid"; wait "$maker_pid" 2>/dev/null; }
+    rm -rf "$work/site" "$work/maker-port"; : > "$work/requests"
+    bash "$root/scripts/release_site.sh" "$work/site" "$1"
+    background python3 "$root/tests/https_test_server.py" "$update_build/test-ca.pem" "$work/key.pem" "$work/maker-port" \
+      "$work/requests" site "$work/site" "$maker_port"
+    maker_pid=$!
+    wait_for_port "$work/maker-port" >/dev/null
+  }
+
+  serve_release "$release"
   start_client "$dir" PATH="$work/bin:$PATH"
   sleep 1.5
   expect "the update check asked for version.txt" grep -q '^/games/vornhalzanthery/version.txt|VornhalZanthery$' "$work/requests"
+  hovers_at 200 590 400 590 hover-same-release
+  beyond=$(label_beyond_play "$screens/hover-same-release.png" 590)
+  expect "this release's own version.txt gives no Update: Play keeps its place (label beyond Play's end $beyond)" \
+    is_true "$beyond < 0.02"
+  click_at 200 640
+  wait_for_exit "$client_pid" 30
+
+  serve_release "$(( release + 1 ))"
+  start_client "$dir" PATH="$work/bin:$PATH"
+  sleep 1.5
   # Play's place lights up under the pointer with or without an update: the label tells them apart.
   if hovers_at 200 590 400 590 hover-update; then update_lit=1; else update_lit=0; fi
   beyond=$(label_beyond_play "$screens/hover-update.png" 590)
-  expect "with an update, Update takes Play's place (lit $update_lit, label beyond Play's end $beyond)" \
+  expect "the next release's version.txt gives Update in Play's place (lit $update_lit, label beyond Play's end $beyond)" \
     is_true "$update_lit && $beyond > 0.05"
   expect "and Play moves up one pitch" hovers_at 200 547 400 547 hover-play-raised
   expect "Quit stays where it was" hovers_at 200 640 400 640 hover-quit-update
@@ -200,6 +223,10 @@ if [ -n "$update_build" ]; then
   sleep 1.5
   expect "Update opens the release page (opened: $(cat "$work/opened" 2>/dev/null))" \
     grep -qx "https://$maker/vornhalzanthery.html" "$work/opened"
+  expect "the maker host serves that page, naming the release" \
+    grep -q "release $(( release + 1 ))" <<< "$(python3 -c 'import ssl, sys, urllib.request
+print(urllib.request.urlopen(sys.argv[1], context=ssl.create_default_context(cafile=sys.argv[2])).read().decode())' \
+      "$(cat "$work/opened")" "$update_build/test-ca.pem")"
   expect "Update changes no state: the title screen stays" hovers_at 200 640 400 640 hover-quit-after-update
   click_at 200 640
   wait_for_exit "$client_pid" 30

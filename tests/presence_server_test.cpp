@@ -1,7 +1,7 @@
 // The presence server's logic driven with datagrams and times: ids given and reused, repeated Hello,
-// ids on trial until a client answers, a full server, Bye, timeouts, rosters only in answer to States,
-// forged Hellos and States, datagrams a network loses or delivers late, malformed input ignored,
-// ServerBye.
+// ids on trial until a client answers, a full server and the lines its refusals earn, Bye, timeouts,
+// rosters only in answer to States, forged Hellos and States, datagrams a network loses or delivers
+// late, malformed input ignored, ServerBye; the lines it prints and the addresses it prints to join.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "protocol/presence_session.h"
+#include "server/join_addresses.h"
 #include "server/presence_server.h"
 
 namespace {
@@ -80,12 +81,15 @@ TEST_F(ServerTest, LowestFreeIdsAreGivenAndReused) {
     EXPECT_EQ(join(1, 10), 0);
     EXPECT_EQ(out.eventCount, 1);
     EXPECT_EQ(out.events[0].kind, ServerEventKind::Joined);
+    EXPECT_EQ(out.events[0].players, 1);
     EXPECT_EQ(join(2, 10), 1);
     EXPECT_EQ(join(3, 10), 2);
+    EXPECT_EQ(out.events[0].players, 3);
     receive(2, bye(), 20);
     ASSERT_EQ(out.eventCount, 1);
     EXPECT_EQ(out.events[0].kind, ServerEventKind::Left);
     EXPECT_EQ(out.events[0].id, 1);
+    EXPECT_EQ(out.events[0].players, 2) << "counted once the player has left";
     EXPECT_EQ(out.datagramCount, 0) << "Bye is not answered";
     EXPECT_EQ(join(4, 30), 1) << "the freed id is the lowest free one";
     EXPECT_EQ(join(2, 30), 3) << "a player who left joins as new";
@@ -148,7 +152,7 @@ TEST_F(ServerTest, FullServerOfConfirmedPlayersAnswersNothing) {
     for (const std::vector<uint8_t>& bytes : {hello(), state(1, 0, 1)}) {
         receive(99, bytes, 1);
         EXPECT_EQ(out.datagramCount, 0);
-        EXPECT_EQ(out.eventCount, 0);
+        ASSERT_EQ(out.eventCount, bytes.size() == HelloLength ? 1 : 0) << "one refusal line a minute per address";
     }
     receive(7, bye(), 1);
     EXPECT_EQ(join(99, 2), 7);
@@ -156,7 +160,42 @@ TEST_F(ServerTest, FullServerOfConfirmedPlayersAnswersNothing) {
     confirm(99, 2);
     receive(100, hello(), 3);
     EXPECT_EQ(out.datagramCount, 0);
-    EXPECT_EQ(out.eventCount, 0);
+    ASSERT_EQ(out.eventCount, 1);
+    EXPECT_EQ(out.events[0].kind, ServerEventKind::TurnedAway);
+    EXPECT_TRUE(samePeer(out.events[0].address, peer(100)));
+    EXPECT_EQ(out.events[0].players, ServerPlayerCapacity);
+}
+
+// Refusals from one address earn a line once a minute; from many, no more than sixteen lines a
+// minute in all, however many addresses a flood forges.
+TEST(RefusalLines, OncePerAddressAMinuteAndSixteenAMinuteInAll) {
+    struct Case {
+        const char* name;
+        int firstAddress, addresses;  // addresses firstAddress, firstAddress + 1, ... refused in turn
+        uint64_t atMs;
+        int lines;
+    };
+    const Case cases[] = {
+        {"a first refusal", 0, 1, 1000, 1},
+        {"the same address again at once", 0, 1, 1001, 0},
+        {"a minute less a millisecond after its line", 0, 1, 60999, 0},
+        {"ten more addresses", 1, 10, 2000, 10},
+        {"ten others, past the sixteen of a minute", 11, 10, 3000, 5},
+        {"a thousand forged ones", 1000, 1000, 4000, 0},
+        {"address 0 a minute after its line", 0, 1, 61000, 1},
+        {"address 0 once more", 0, 1, 61500, 0},
+        {"the ten a minute after their lines", 1, 10, 62000, 10},
+        {"the five that had lines", 11, 5, 63000, 5},
+        {"the five that had none", 16, 5, 63000, 0},
+        {"the thousand, a minute after the last line", 1000, 1000, 123000, 16},
+    };
+    RefusalLines memory = {};
+    for (const Case& c : cases) {
+        int lines = 0;
+        for (int n = c.firstAddress; n < c.firstAddress + c.addresses; ++n)
+            lines += refusalEarnsLine(memory, peer(n), c.atMs);
+        EXPECT_EQ(lines, c.lines) << c.name;
+    }
 }
 
 // Addresses that only say Hello hold ids on trial: a join to a full server takes one back, from the
@@ -183,7 +222,9 @@ TEST_F(ServerTest, JoinToFullServerTakesBackAnIdOnTrial) {
         ASSERT_EQ(out.eventCount, 2) << c.name;
         EXPECT_EQ(out.events[0].kind, ServerEventKind::SentNoState) << c.name;
         EXPECT_TRUE(samePeer(out.events[0].address, peer(c.takenBack))) << c.name;
+        EXPECT_EQ(out.events[0].players, ServerPlayerCapacity - 1) << c.name;
         EXPECT_EQ(out.events[1].kind, ServerEventKind::Joined) << c.name;
+        EXPECT_EQ(out.events[1].players, ServerPlayerCapacity) << c.name;
     }
 }
 
@@ -212,13 +253,12 @@ TEST_F(ServerTest, StateFromAnAddressWithoutAnIdJoinsIt) {
     ASSERT_EQ(out.eventCount, 1);
     EXPECT_EQ(out.events[0].kind, ServerEventKind::Joined);
     serverTick(server, 40, out);
-    RosterMessage roster = {};
-    ASSERT_EQ(out.datagramCount, 1);
-    ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
-    EXPECT_EQ(roster.count, 0) << "one State: on trial, not listed yet, so a late State after a Bye is no ghost";
+    EXPECT_EQ(out.datagramCount, 0) << "the Welcome was that State's one answer: no roster besides";
     receive(5, state(3, 0, -2), 45);
     EXPECT_EQ(out.datagramCount, 0) << "welcomed once";
     serverTick(server, 80, out);
+    RosterMessage roster = {};
+    ASSERT_EQ(out.datagramCount, 1);
     ASSERT_TRUE(decodeRoster(out.datagrams[0].bytes, out.datagrams[0].length, roster));
     ASSERT_EQ(roster.count, 1);
     EXPECT_EQ(roster.records[0].id, 1);
@@ -294,26 +334,31 @@ TEST_F(ServerTest, RostersComeTwentyToThirtyTimesASecond) {
     }
 }
 
-// A Hello and then one State a second forged in a victim's name: the victim gets no more than one
-// datagram back for each it was made to send, however full the room.
-TEST_F(ServerTest, ForgedStatesReflectAtMostOneRosterEach) {
-    for (int i = 0; i < ServerPlayerCapacity - 1; ++i) {
-        join(i, 0);
-        confirm(i, 0);
-    }
-    int in = 0, back = 0;
-    for (uint64_t now = 0; now < 6000; now += 5) {
-        for (int i = 0; i < ServerPlayerCapacity - 1; ++i) receive(i, state(1, 0, 1), now);
-        if (now % 1000 == 0) {
-            receive(77, now == 0 ? hello() : state(0, 0, 0), now);
-            ++in;
+// A Hello and then a State every 1010 ms forged in a victim's name: the victim gets no more than one
+// datagram back for each it was made to send, whatever the room holds. Its id runs out of trial
+// before each next State, so each State joins it afresh and its Welcome must be that State's one
+// answer.
+TEST_F(ServerTest, ForgedStatesReflectAtMostOneDatagramEach) {
+    for (int others : {0, 1, ServerPlayerCapacity - 1}) {
+        server = {};
+        for (int i = 0; i < others; ++i) {
+            join(i, 0);
+            confirm(i, 0);
+        }
+        int in = 0, back = 0;
+        for (uint64_t now = 0; now < 6000; now += 5) {
+            for (int i = 0; i < others; ++i) receive(i, state(1, 0, 1), now);
+            if (now % 1010 == 0) {
+                receive(77, now == 0 ? hello() : state(0, 0, 0), now);
+                ++in;
+                back += datagramsTo(77);
+            }
+            serverTick(server, now, out);
             back += datagramsTo(77);
         }
-        serverTick(server, now, out);
-        back += datagramsTo(77);
+        EXPECT_LE(back, in) << back << " datagrams reflected for " << in << " with " << others << " others";
+        EXPECT_GE(back, in - 1) << "the victim's own answers still come, one per State, with " << others;
     }
-    EXPECT_LE(back, in + 1) << back << " datagrams reflected for " << in;
-    EXPECT_GE(back, in - 1) << "the victim's own rosters still come, one per State";
 }
 
 // Forged Hellos from ten thousand addresses a second fill the room with ids on trial; a real client
@@ -408,13 +453,62 @@ TEST_F(ServerTest, ShutdownSaysServerByeToEveryJoinedPlayer) {
 
 TEST_F(ServerTest, EachEventHasTheLineTheServerPrints) {
     struct Case {
-        ServerEventKind kind;
+        ServerEvent event;
+        const char* name;
         const char* line;
     };
-    for (Case c : {Case{ServerEventKind::Joined, "joined"}, Case{ServerEventKind::Left, "left"},
-                   Case{ServerEventKind::TimedOut, "timed out"},
-                   Case{ServerEventKind::SentNoState, "sent no State after its Welcome"}}) {
-        EXPECT_STREQ(serverEventName(c.kind), c.line);
+    const PeerAddress from = {0xC0A80107u, 50123};
+    const Case cases[] = {
+        {{ServerEventKind::Joined, 2, from, 3}, "joined", "player 2 joined (192.168.1.7:50123), 3 of 16 in the room"},
+        {{ServerEventKind::Left, 15, from, 0}, "left", "player 15 left (192.168.1.7:50123), 0 of 16 in the room"},
+        {{ServerEventKind::TimedOut, 0, from, 16}, "timed out",
+         "player 0 timed out (192.168.1.7:50123), 16 of 16 in the room"},
+        {{ServerEventKind::SentNoState, 4, from, 1}, "sent no State after its Welcome",
+         "player 4 sent no State after its Welcome (192.168.1.7:50123), 1 of 16 in the room"},
+        {{ServerEventKind::TurnedAway, -1, from, 16}, "turned away: the room is full",
+         "192.168.1.7:50123 turned away: the room is full, 16 of 16 in the room"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(serverEventName(c.event.kind), c.name);
+        char line[ServerEventLineCapacity];
+        formatServerEvent(c.event, line, sizeof line);
+        EXPECT_STREQ(line, c.line);
+    }
+}
+
+// What the server prints for friends to type into "server.txt": every address of the machine with
+// the port, each once, loopback last; the one address it listens on when it was given one.
+TEST(JoinAddresses, TheMachinesAddressesWithThePortLoopbackLast) {
+    struct Case {
+        std::vector<uint32_t> machine;
+        uint32_t listening;
+        uint16_t port;
+        int capacity;
+        std::string printed;
+    };
+    const uint32_t lan = 0xC0A80114u, other = 0x0A000005u, loopback = 0x7F000001u, loopbackToo = 0x7F000102u;
+    const Case cases[] = {
+        {{loopback, lan, other}, 0, 27420, 16, "192.168.1.20:27420 10.0.0.5:27420 127.0.0.1:27420"},
+        {{lan, loopbackToo, lan, loopback, 0, other, loopback}, 0, 27500, 16,
+         "192.168.1.20:27500 10.0.0.5:27500 127.0.1.2:27500 127.0.0.1:27500"},
+        {{loopback}, 0, 1, 16, "127.0.0.1:1"},
+        {{}, 0, 27420, 16, ""},
+        {{loopback, lan, other}, 0, 27420, 2, "192.168.1.20:27420 10.0.0.5:27420"},
+        {{loopback, lan, other}, loopback, 27421, 16, "127.0.0.1:27421"},
+        {{loopback, lan}, other, 27421, 16, "10.0.0.5:27421"},
+        {{lan}, lan, 27421, 0, ""},
+    };
+    for (const Case& c : cases) {
+        PeerAddress addresses[JoinAddressCapacity];
+        int count = addressesToJoin(c.machine.data(), int(c.machine.size()), c.listening, c.port, addresses, c.capacity);
+        std::string printed;
+        for (int i = 0; i < count; ++i) {
+            char text[32];
+            formatPeerAddress(addresses[i], text, sizeof text);
+            if (i) printed += ' ';
+            printed += text;
+        }
+        EXPECT_EQ(printed, c.printed) << c.printed;
     }
 }
 
