@@ -28,12 +28,13 @@ pids+=($!)
 for _ in $(seq 50); do grep -q 'listening on' "$work/server.txt" && break; sleep 0.1; done
 grep -q 'listening on' "$work/server.txt" || fail "the server did not start: $(cat "$work/server.txt")"
 
-# 0. The victim alone in the room: one State a second never confirms its id, so each State finds the
-# id freed and joins it afresh, and its Welcome must be that State's one answer.
-probe victim "$port" 6 > "$work/victim-alone.txt"
+# 0. The victim alone in the room, a State every 1.1 s: never two within a second, so its id is never
+# confirmed, each State finds it freed and joins afresh, and its Welcome must be that State's one
+# answer.
+probe victim "$port" 6 1100 > "$work/victim-alone.txt"
 in=$(field "$work/victim-alone.txt" in); back=$(field "$work/victim-alone.txt" back)
 [ -n "$in" ] && [ -n "$back" ] || fail "the probe alone gave no figures"
-row "one address saying Hello, then a State a second for 6 s, alone in the room: datagrams back for datagrams sent" \
+row "one address saying Hello, then a State every 1.1 s for 6 s, alone in the room: datagrams back for datagrams sent" \
   "$back for $in" "at most one per datagram (before: 11 for 6)" "$(yes_no "$back <= $in")"
 
 # 1. A room of fifteen walking players, so each roster is as large as it gets with the victim listed.
