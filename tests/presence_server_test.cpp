@@ -496,6 +496,7 @@ TEST(JoinAddresses, TheMachinesAddressesWithThePortLoopbackLast) {
         {{loopback, lan, other}, 0, 27420, 2, "192.168.1.20:27420 10.0.0.5:27420"},
         {{loopback, lan, other}, loopback, 27421, 16, "127.0.0.1:27421"},
         {{loopback, lan}, other, 27421, 16, "10.0.0.5:27421"},
+        {{lan}, lan, 27421, 1, "192.168.1.20:27421"},
         {{lan}, lan, 27421, 0, ""},
     };
     for (const Case& c : cases) {
