@@ -309,6 +309,9 @@ TEST_F(ServerTest, RostersListPosesAndGoOnlyToRecentSenders) {
     }
     serverTick(server, 100 + RosterIntervalMs - 1, out);
     EXPECT_EQ(out.datagramCount, 0) << "not due yet";
+    receive(1, state(1, 0, 2), 100 + RosterIntervalMs - 1);
+    serverTick(server, 100 + RosterIntervalMs, out);
+    EXPECT_EQ(out.datagramCount, 1) << "due to the millisecond";
 
     // Player 2 keeps sending; player 1 falls quiet for more than a second.
     receive(2, state(0, 0, 0), 1050);
