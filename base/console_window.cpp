@@ -2,7 +2,6 @@
 #include "base/console_window.h"
 
 #if defined(_WIN32)
-#include <conio.h>
 #include <cstdlib>
 #include <windows.h>
 
@@ -30,8 +29,17 @@ void keepConsoleFromBlocking() {
 void holdOwnConsoleUntilKey() {
     DWORD processes[2];
     if (GetConsoleProcessList(processes, 2) != 1) return;  // a prompt's console, or none
+    // The console's own input, whatever standard input was given; a key's press ends the wait, and
+    // a console that cannot be read ends it at once.
+    HANDLE input = CreateFileA("CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (input == INVALID_HANDLE_VALUE) return;
     logLine("Press a key to close this window.");
-    (void)_getch();
+    INPUT_RECORD record;
+    DWORD read = 0;
+    while (ReadConsoleInputA(input, &record, 1, &read) && read == 1)
+        if (record.EventType == KEY_EVENT && record.Event.KeyEvent.bKeyDown) break;
+    CloseHandle(input);
 }
 #else
 void keepConsoleFromBlocking() {}

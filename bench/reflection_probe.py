@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
 """What a presence server sends back, measured from loopback addresses of our own.
 
-  victim  PORT SECONDS          one address says Hello, then sends one State a second (as a forger
-                                would in a victim's name); prints datagrams and bytes in and back
+  victim  PORT SECONDS [MS]     one address says Hello, then sends one State a second, or every MS
+                                milliseconds (as a forger would in a victim's name); prints
+                                datagrams and bytes in and back
   forge   PORT RATE SECONDS N   Hellos at RATE a second from N addresses 127.2.x.y, nothing else
   client  PORT SECONDS          a client on the real timetable (Hello every 250 ms until a Welcome,
                                 then a State every 33 ms); prints when it was welcomed and listed and
@@ -38,7 +39,7 @@ def drain(sock, received):
         received.append((time.monotonic(), data))
 
 
-def victim(port, seconds):
+def victim(port, seconds, interval_ms=1000):
     sock = bound_socket("127.0.0.77")
     server = ("127.0.0.1", port)
     received, sent = [], []
@@ -49,7 +50,7 @@ def victim(port, seconds):
             message = HELLO if not sent else state(1.0, 1.0)
             sock.sendto(message, server)
             sent.append(message)
-            next_send += 1.0
+            next_send += interval_ms / 1000
         drain(sock, received)
         time.sleep(0.002)
     time.sleep(0.2)

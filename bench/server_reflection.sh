@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # What the presence server sends back to forged traffic, and what real clients still get: an address
-# that says Hello and then one State a second (a forger in a victim's name), a client on the real
+# that says Hello and then one State a second (a forger in a victim's name), alone in the room and in
+# a room of fifteen, a client on the real
 # timetable, and the same client joining through forged Hellos at 10,000 a second from 1000
 # addresses. Prints Markdown table rows: | figure | value | goal | met |.
-# Usage: bench/server_reflection.sh <build folder>   (about 30 s; loopback only)
+# Usage: bench/server_reflection.sh <build folder>   (about 40 s; loopback only)
 set -uo pipefail
 build=$(cd "${1:?usage: bench/server_reflection.sh <build folder>}" && pwd) || exit 2
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
@@ -26,6 +27,15 @@ port=$((29000 + RANDOM % 1000))
 pids+=($!)
 for _ in $(seq 50); do grep -q 'listening on' "$work/server.txt" && break; sleep 0.1; done
 grep -q 'listening on' "$work/server.txt" || fail "the server did not start: $(cat "$work/server.txt")"
+
+# 0. The victim alone in the room, a State every 1.1 s: never two within a second, so its id is never
+# confirmed, each State finds it freed and joins afresh, and its Welcome must be that State's one
+# answer.
+probe victim "$port" 6 1100 > "$work/victim-alone.txt"
+in=$(field "$work/victim-alone.txt" in); back=$(field "$work/victim-alone.txt" back)
+[ -n "$in" ] && [ -n "$back" ] || fail "the probe alone gave no figures"
+row "one address saying Hello, then a State every 1.1 s for 6 s, alone in the room: datagrams back for datagrams sent" \
+  "$back for $in" "at most one per datagram (before: 11 for 6)" "$(yes_no "$back <= $in")"
 
 # 1. A room of fifteen walking players, so each roster is as large as it gets with the victim listed.
 "$build/vornhalzanthery-bots" --server "127.0.0.1:$port" --count 15 --rate 30 --seconds 20 > "$work/bots15.txt" 2>&1 &

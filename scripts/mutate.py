@@ -70,6 +70,8 @@ protocol/release_number.cpp   | protocol | vz_pure_tests vz_client_tests        
 protocol/release_number.h     | protocol | vz_pure_tests vz_client_tests               | release_number_test                          |
 server/presence_server.cpp    | server   | vz_pure_tests vz_net_tests                  | presence_server_test                         |
 server/presence_server.h      | server   | vz_pure_tests vz_net_tests                  | presence_server_test                         |
+server/refusal_lines.cpp      | server   | vz_pure_tests                               | presence_server_test                         |
+server/join_addresses.cpp     | server   | vz_pure_tests                               | presence_server_test                         |
 render/camera.cpp             | render   | vz_client_tests                             | camera_test                                  |
 render/camera.h               | render   | vz_client_tests                             | camera_test                                  |
 app/app_state.cpp             | app      | vz_client_tests                             | app_state_test                               |

@@ -63,8 +63,9 @@ HANDLE childJob() {
     return job;
 }
 
-// Starts a program with its standard output and error in a file.
-ProgramHandle spawnProgram(const char* const* arguments, const char* outputPath) {
+// Starts a program with its standard output and error in a file; CREATE_NEW_CONSOLE among the flags
+// gives it a console of its own, as a double-click does.
+ProgramHandle spawnProgram(const char* const* arguments, const char* outputPath, DWORD creationFlags = 0) {
     std::string commandLine;
     for (const char* const* argument = arguments; *argument; ++argument)
         commandLine += std::string(commandLine.empty() ? "" : " ") + "\"" + *argument + "\"";
@@ -80,7 +81,7 @@ ProgramHandle spawnProgram(const char* const* arguments, const char* outputPath)
     PROCESS_INFORMATION started = {};
     ProgramHandle program;
     HANDLE job = childJob();
-    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr,
+    if (CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, TRUE, creationFlags, nullptr,
                        nullptr, &startup, &started)) {
         AssignProcessToJobObject(job, started.hProcess);
         CloseHandle(started.hThread);
@@ -258,12 +259,24 @@ TEST(PresenceServerProgram, TwoClientsSeeEachOtherAndServerByeOnStopRequest) {
 }
 
 TEST(PresenceServerProgram, RefusesAPortInUseAndBadOptions) {
+    networkStarted = startSocketLayer();  // whichever test the shuffle runs first
     SocketHandle holder = openUdpSocket();
     ASSERT_TRUE(bindUdpSocket(holder, PeerAddress{0x7F000001u, 0}));
     PeerAddress taken = {};
     udpSocketLocalAddress(holder, taken);
     ServerProcess server = startServer(taken.port);
-    EXPECT_EQ(waitForExit(server.program, 50), 1);
+    EXPECT_EQ(waitForExit(server.program, 50), 1) << "from a prompt it ends at once";
+    const char* const holdLine = "Press a key to close this window.";
+    EXPECT_EQ(readAll(server.outputPath).find(holdLine), std::string::npos) << readAll(server.outputPath);
+#if defined(_WIN32)
+    // Double-clicked, in a console of its own, it asks for a key before that window closes. (Wine's
+    // console made for CREATE_NEW_CONSOLE has no input to read, so the wait itself ends at once.)
+    const std::string takenText = std::to_string(taken.port), heldPath = server.outputPath + ".own-console";
+    const char* ownConsole[] = {serverPath.c_str(), "--port", takenText.c_str(), nullptr};
+    ProgramHandle doubleClicked = spawnProgram(ownConsole, heldPath.c_str(), CREATE_NEW_CONSOLE);
+    waitForExit(doubleClicked, 50);
+    EXPECT_NE(readAll(heldPath).find(holdLine), std::string::npos) << readAll(heldPath);
+#endif
     closeUdpSocket(holder);
 
     const char* arguments[] = {serverPath.c_str(), "--port", "70000", nullptr};

@@ -309,6 +309,9 @@ TEST_F(ServerTest, RostersListPosesAndGoOnlyToRecentSenders) {
     }
     serverTick(server, 100 + RosterIntervalMs - 1, out);
     EXPECT_EQ(out.datagramCount, 0) << "not due yet";
+    receive(1, state(1, 0, 2), 100 + RosterIntervalMs - 1);
+    serverTick(server, 100 + RosterIntervalMs, out);
+    EXPECT_EQ(out.datagramCount, 1) << "due to the millisecond";
 
     // Player 2 keeps sending; player 1 falls quiet for more than a second.
     receive(2, state(0, 0, 0), 1050);
@@ -496,6 +499,7 @@ TEST(JoinAddresses, TheMachinesAddressesWithThePortLoopbackLast) {
         {{loopback, lan, other}, 0, 27420, 2, "192.168.1.20:27420 10.0.0.5:27420"},
         {{loopback, lan, other}, loopback, 27421, 16, "127.0.0.1:27421"},
         {{loopback, lan}, other, 27421, 16, "10.0.0.5:27421"},
+        {{lan}, lan, 27421, 1, "192.168.1.20:27421"},
         {{lan}, lan, 27421, 0, ""},
     };
     for (const Case& c : cases) {
