@@ -169,7 +169,7 @@ SettingsReading parseSettings(const char* bytes, size_t size) {
     }
     if (cut) {
         ++reader.line;
-        reader.problem("the file is longer than 65536 bytes: this line and the rest are not read");
+        reader.problem("the file is longer than 65536 bytes, so this line and the rest are not read");
     }
     return reading;
 }

@@ -36,7 +36,7 @@ SettingsReading readSettingsFile() {
 
     SettingsReading reading = parseSettings(bytes.data(), size);
     for (const SettingsProblem& problem : reading.problems) {
-        logLine("settings.txt line %d: %s; ignored", problem.line, problem.reason.c_str());
+        logLine("settings.txt line %d ignored: %s", problem.line, problem.reason.c_str());
     }
     if (reading.problemsNotNamed > 0) {
         logLine("settings.txt: %llu more bad lines ignored, not named here",

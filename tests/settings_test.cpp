@@ -81,7 +81,7 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          with([](Settings& s) { s.invertMouse = true; s.windowWidth = 1024; s.windowHeight = 768; }),
          {}},
         {"huge: read up to the cap", hugeFile(), with([](Settings& s) { s.mouseSensitivity = 3.0f; }),
-         {{1025, "the file is longer than 65536 bytes: this line and the rest are not read"}}},
+         {{1025, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
     };
     for (const Case& c : cases) {
         SettingsReading reading = parseSettings(c.bytes.data(), c.bytes.size());
