@@ -74,7 +74,7 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
         {"UTF-16, little-endian", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes\r\n", true),
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
-        {"UTF-16, big-endian, a character beyond ASCII", utf16(u"invert_mouse = yes\nfield_of_view = 9\uFF10\n", false),
+        {"UTF-16, big-endian, a character beyond ASCII", utf16(u"invert_mouse = yes\r\nfield_of_view = 9\uFF10\r\n", false),
          with([](Settings& s) { s.invertMouse = true; }),
          {{2, "field_of_view \"9?\" is not a number"}}},
         {"CR alone ends lines", "invert_mouse = yes\rwindow = 1024 x 768\r",
