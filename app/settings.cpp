@@ -4,6 +4,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <initializer_list>
 #include <string_view>
 
 namespace {
@@ -71,8 +72,11 @@ struct Reader {
     SettingsReading& reading;
     int line;
 
-    void problem(std::string reason) {
+    // The reason is given in pieces, joined only when the line is named.
+    void problem(std::initializer_list<std::string_view> pieces) {
         if (reading.problems.size() < SettingsProblemCapacity) {
+            std::string reason;
+            for (std::string_view piece : pieces) reason += piece;
             reading.problems.push_back({line, std::move(reason)});
         } else {
             ++reading.problemsNotNamed;
@@ -83,9 +87,9 @@ struct Reader {
         double read = 0.0;
         Number kind = readNumber(value, read);
         if (kind == Number::NotANumber) {
-            problem(std::string(key) + " \"" + shown(value) + "\" is not a number");
+            problem({key, " \"", shown(value), "\" is not a number"});
         } else if (kind == Number::Enormous || float(read) < low || float(read) > high) {
-            problem(std::string(key) + " " + shown(value) + " is outside " + range);
+            problem({key, " ", shown(value), " is outside ", range});
         } else {
             out = float(read);
         }
@@ -97,7 +101,7 @@ struct Reader {
         } else if (sameWord(value, "no")) {
             out = false;
         } else {
-            problem(std::string(key) + " \"" + shown(value) + "\" is neither yes nor no");
+            problem({key, " \"", shown(value), "\" is neither yes nor no"});
         }
     }
 
@@ -107,10 +111,10 @@ struct Reader {
         bool wideEnormous = false, highEnormous = false;
         if (by == std::string_view::npos || !readWholeNumber(trimmed(value.substr(0, by)), width, wideEnormous) ||
             !readWholeNumber(trimmed(value.substr(by + 1)), height, highEnormous)) {
-            problem("window \"" + shown(value) + "\" is not a width x height such as 1280 x 720");
+            problem({"window \"", shown(value), "\" is not a width x height such as 1280 x 720"});
         } else if (wideEnormous || highEnormous || width < WindowWidthLowest || height < WindowHeightLowest ||
                    width > WindowSideHighest || height > WindowSideHighest) {
-            problem("window " + shown(value) + " is outside 320 x 240 to 16384 x 16384");
+            problem({"window ", shown(value), " is outside 320 x 240 to 16384 x 16384"});
         } else {
             settings.windowWidth = width;
             settings.windowHeight = height;
@@ -120,7 +124,7 @@ struct Reader {
     void setting(std::string_view text) {
         size_t equals = text.find('=');
         if (equals == std::string_view::npos) {
-            problem("\"" + shown(text) + "\" has no \"=\" between a key and its value");
+            problem({"\"", shown(text), "\" has no \"=\" between a key and its value"});
             return;
         }
         std::string_view key = trimmed(text.substr(0, equals)), value = trimmed(text.substr(equals + 1));
@@ -128,9 +132,9 @@ struct Reader {
         bool known = sameWord(key, "mouse_sensitivity") || sameWord(key, "invert_mouse") ||
                      sameWord(key, "field_of_view") || sameWord(key, "window") || sameWord(key, "fullscreen");
         if (!known) {
-            problem("unknown key \"" + shown(key) + "\"");
+            problem({"unknown key \"", shown(key), "\""});
         } else if (value.empty()) {
-            problem(shown(key) + " has no value");
+            problem({shown(key), " has no value"});
         } else if (sameWord(key, "mouse_sensitivity")) {
             number("mouse_sensitivity", value, MouseSensitivityLowest, MouseSensitivityHighest, "0.1 to 10",
                    settings.mouseSensitivity);
@@ -169,7 +173,7 @@ SettingsReading parseSettings(const char* bytes, size_t size) {
     }
     if (cut) {
         ++reader.line;
-        reader.problem("the file is longer than 65536 bytes, so this line and the rest are not read");
+        reader.problem({"the file is longer than 65536 bytes, so this line and the rest are not read"});
     }
     return reading;
 }
