@@ -46,6 +46,9 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
     };
     const Case cases[] = {
         {"empty", "", {}, {}},
+        {"a byte order mark alone", "\xEF\xBB\xBF", {}, {}},
+        {"UTF-16 byte order mark alone", "\xFF\xFE", {}, {}},
+        {"UTF-16 big-endian byte order mark alone", "\xFE\xFF", {}, {}},
         {"every key",
          "mouse_sensitivity = 0.5\ninvert_mouse = yes\nfield_of_view = 90\nwindow = 1920 x 1080\nfullscreen = yes\n",
          with([](Settings& s) { s = {0.5f, true, 90.0f, 1920, 1080, true}; }),
@@ -55,9 +58,9 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          with([](Settings& s) { s.mouseSensitivity = 2.5f; s.windowWidth = 800; s.windowHeight = 600; }),
          {}},
         {"bad lines are named and the rest still counts",
-         "mouse_speed = 3\nmouse_sensitivity = 20\nmouse_sensitivity = fast\nfullscreen\ninvert_mouse = maybe\n"
+         "mouse_speed = 3\nmouse_sensitivity = 20\nmouse_sensitivity = fast\n fullscreen \ninvert_mouse = maybe\n"
          "field_of_view = 49.9\nwindow = 1280 by 720\nwindow = 100 x 100\nfield_of_view =\nfield_of_view = nan\n"
-         "mouse_sensitivity = 1e999\n= yes\nfield_of_view = 110\nmouse_sensitivity = 0.1\n",
+         "mouse_sensitivity = 1e999\n= yes\nwindow = 99999999999 x 720\nfield_of_view = 110\nmouse_sensitivity = 0.1\n",
          with([](Settings& s) { s.fieldOfView = 110.0f; s.mouseSensitivity = 0.1f; }),
          {{1, "unknown key \"mouse_speed\""},
           {2, "mouse_sensitivity 20 is outside 0.1 to 10"},
@@ -70,18 +73,21 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {9, "field_of_view has no value"},
           {10, "field_of_view \"nan\" is not a number"},
           {11, "mouse_sensitivity 1e999 is outside 0.1 to 10"},
-          {12, "unknown key \"\""}}},
-        {"UTF-16, little-endian", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes\r\n", true),
+          {12, "unknown key \"\""},
+          {13, "window 99999999999 x 720 is outside 320 x 240 to 16384 x 16384"}}},
+        {"UTF-16, little-endian", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true),
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
         {"UTF-16, big-endian, a character beyond ASCII", utf16(u"invert_mouse = yes\r\nfield_of_view = 9\uFF10\r\n", false),
          with([](Settings& s) { s.invertMouse = true; }),
          {{2, "field_of_view \"9?\" is not a number"}}},
-        {"CR alone ends lines", "invert_mouse = yes\rwindow = 1024 x 768\r",
-         with([](Settings& s) { s.invertMouse = true; s.windowWidth = 1024; s.windowHeight = 768; }),
+        {"CR alone ends lines, the largest and smallest window", "invert_mouse = yes\rwindow = 320 x 16384\r",
+         with([](Settings& s) { s.invertMouse = true; s.windowWidth = 320; s.windowHeight = 16384; }),
          {}},
         {"huge: read up to the cap", hugeFile(), with([](Settings& s) { s.mouseSensitivity = 3.0f; }),
          {{1025, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
+        {"huge, one line", std::string(SettingsReadCap + 1, 'x'), {},
+         {{1, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
     };
     for (const Case& c : cases) {
         SettingsReading reading = parseSettings(c.bytes.data(), c.bytes.size());
@@ -104,6 +110,7 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
     SettingsReading reading = parseSettings(manyBad.data(), manyBad.size());
     EXPECT_EQ(reading.problems.size(), SettingsProblemCapacity);
     EXPECT_EQ(reading.problemsNotNamed, 5u) << "the rest are counted";
+    EXPECT_TRUE(parseSettings(nullptr, 12).problems.empty()) << "no bytes at all";
 }
 
 TEST(SettingsFile, TheStartWindowFitsTheDisplay) {
@@ -114,6 +121,7 @@ TEST(SettingsFile, TheStartWindowFitsTheDisplay) {
         {1280, 720, 1920, 1040, 1280, 720},  {2560, 1440, 1920, 1040, 1920, 1040},
         {1920, 700, 1600, 1000, 1600, 700},  {800, 1200, 1600, 1000, 800, 1000},
         {2560, 1440, 0, 0, 2560, 1440},      {1920, 1080, 1920, 1080, 1920, 1080},
+        {2560, 1440, 1920, 0, 2560, 1440},   {2560, 1440, 0, 1040, 2560, 1440},
     };
     for (const Case& c : cases) {
         Settings settings;
