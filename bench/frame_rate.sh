@@ -3,6 +3,8 @@
 # a window manager ends it (SIGTERM); prints the client's own frame line from its log and the CPU
 # time spent per frame by the client (its rasterizer threads included) and by the X server.
 # Views:
+#   bare           vz_bare_window presenting cleared frames and drawing nothing: the present path's
+#                  own rate, the ceiling of every view, measured as they are
 #   title          the title screen, the pointer away from the window
 #   title-pointer  the title screen with the pointer resting on "Play" (Xvfb draws the pointer in
 #                  software, which costs the X server a copy of the window per frame)
@@ -40,7 +42,8 @@ case $view in
     pids+=("$flood") ;;
 esac
 echo "127.0.0.1:$port" > "$dir/server.txt"
-"$dir/vornhalzanthery" & client=$!
+if [ "$view" = bare ]; then "$build/vz_bare_window" --until-quit > "$work/bare.out" 2>/dev/null & client=$!
+else "$dir/vornhalzanthery" & client=$!; fi
 pids+=("$client")
 window=$(wait_for_window 'Vornhal' 20) || { echo "no window" >&2; exit 1; }
 xdotool windowmove "$window" 0 0
@@ -68,7 +71,7 @@ client_cpu=$(( $(cpu_ticks "$client") - client_before )); x_cpu=$(( $(cpu_ticks 
 [ "$view" = flood ] && wait "$flood"
 kill -TERM "$client"
 wait "$client"
-line=$(grep '^frames:' "$dir/vornhalzanthery.log")
+line=$(grep -h '^frames:' "$dir/vornhalzanthery.log" "$work/bare.out" 2>/dev/null)
 frames=$(echo "$line" | sed 's/frames: \([0-9]*\),.*/\1/')
 echo "$line"
 # The frame count covers about a second more than the CPU interval.

@@ -131,7 +131,9 @@ run_condition() {
   fi
   sleep_until $((RunSeconds - 1))
   kill -TERM "$client_pid"
-  wait_for_exit "$client_pid" 100 || { note "$name: the client did not end with code 0"; kill -9 "$client_pid" 2>/dev/null; }
+  wait_for_exit "$client_pid" 100
+  local client_code=$?
+  [ $client_code = 124 ] && kill -9 "$client_pid" 2>/dev/null
   wait "$bots"
   wait "$watcher"
   sleep_until $((RunSeconds + SettleSeconds - 1))
@@ -142,6 +144,9 @@ run_condition() {
   [ -n "${VZ_NETWORK_KEEP:-}" ] && mkdir -p "$VZ_NETWORK_KEEP" && cp -r "$run" "$VZ_NETWORK_KEEP/"
   python3 "$root/bench/network_figures.py" "$run" "$name" "$(label_of "$name")" \
     "$load_before at the start, $(cut -d' ' -f1 /proc/loadavg) at the end"
+  local ended=$([ $client_code = 0 ] && echo yes || echo no)
+  echo "| $(label_of "$name"): the client's end | SIGTERM: $([ $client_code = 124 ] && echo "still running after 10 s" || echo "exit code $client_code") | exit code 0 within 10 s | $ended |"
+  [ $client_code = 0 ]
 }
 
 label_of() {

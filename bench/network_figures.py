@@ -22,6 +22,7 @@ SmoothingRate = 15.0        # app/remote_avatars.h
 SilenceLimitMs = 5000.0     # the client's and the server's
 HelloIntervalMs = 250.0
 WelcomeRepeatMs = 1000.0  # server/presence_server.h
+RosterIntervalMs = 40.0
 StateIntervalMs = 33.0
 # A ghost: listed by the server although the player's last State left it this long ago (its silence
 # limit, plus the relay's longest hold and a roster interval), or after its Bye reached the server.
@@ -141,8 +142,14 @@ def join_figures(port):
                 asking_since = None
         previous = (at, kind)
     figures["still_asking"] = asking_since is not None
-    figures["rosters"] = rosters
-    figures["roster_gaps"] = [b - a for a, b in zip(rosters, rosters[1:])]
+    # Every gap up to the player's Bye (or the trace's end) counts here: a player that falls silent
+    # for good leaves no gap between two States, only one before its end.
+    end = next((t for t, k in sent if k == "B"), datagrams[-1][0])
+    states = [t for t, k in sent if k == "S" and t <= end]
+    figures["longest_state_gap"] = max((b - a for a, b in zip(states, states[1:] + [end])), default=None)
+    figures["rosters"] = [t for t in rosters if t <= end]
+    figures["roster_gaps"] = [b - a for a, b in zip(figures["rosters"], figures["rosters"][1:] + [end])]
+    figures["end"] = end
     return figures
 
 
@@ -189,13 +196,14 @@ c = joins[client]
 others = [p for p in players if p != client]
 other_fallbacks = sum(len(joins[p]["fallbacks"]) for p in others)
 median_state = statistics.median(c["state_gaps"]) if c["state_gaps"] else None
+longest_state_gap = c["longest_state_gap"]
 shortest_state = min(c["state_gaps"]) if c["state_gaps"] else None
-state_text = (f"State every {median_state:.1f} ms (median; shortest {shortest_state:.1f})"
-              if median_state else "no State")
+state_text = (f"State every {median_state:.1f} ms (median; shortest {shortest_state:.1f}; longest gap to its Bye "
+              f"{ms(longest_state_gap)})" if median_state else "no State")
 state_holds = shortest_state is not None and shortest_state > StateIntervalMs - 1.0
 roster_rate = 0.0
-if len(c["rosters"]) > 1:
-    roster_rate = (len(c["rosters"]) - 1) / ((c["rosters"][-1] - c["rosters"][0]) / 1000.0)
+if c["rosters"] and c["end"] > c["rosters"][0]:
+    roster_rate = len(c["rosters"]) / ((c["end"] - c["rosters"][0]) / 1000.0)
 longest_roster_gap = max(c["roster_gaps"], default=None)
 joined_text = f"joined {ms(c['join_ms'])} after its first Hello" if c["join_ms"] is not None else "never joined"
 stale_count, stale_longest, _ = stale_ids[client]
@@ -249,9 +257,14 @@ elif condition.startswith("restart"):
         "(a Welcome lost) put right within 2.5 s", met)
 else:
     value = f"{common}; fell back to Hello {len(c['fallbacks'])} time(s); the other {len(others)} players {other_fallbacks}"
-    met = not c["fallbacks"] and other_fallbacks == 0 and c["join_ms"] is not None and state_holds and ids_right
-    row("the client stays joined", value, "joined throughout, no fall back; State at most every 33 ms; a wrong "
-        "own id put right within 2.5 s", met)
+    # The server's 25 rosters a second, halved for slow frames, and loss taken from the States and the rosters.
+    lowest_roster_rate = 1000.0 / RosterIntervalMs / 2 * (0.7 * 0.7 if condition == "loss" else 1.0)
+    met = (not c["fallbacks"] and other_fallbacks == 0 and c["join_ms"] is not None and state_holds and ids_right
+           and longest_state_gap is not None and longest_state_gap < 1000 and roster_rate >= lowest_roster_rate
+           and longest_roster_gap is not None and longest_roster_gap < 1000)
+    row("the client stays joined", value, "joined throughout, no fall back; State at most every 33 ms and never a "
+        f"second without one; {lowest_roster_rate:.1f} rosters a second or more, never a second without one; a "
+        "wrong own id put right within 2.5 s", met)
 
 # --- Capsules: the watcher's drawn path against the real one ------------------------------------
 frames = []  # (ms, dt, {slot: (drawn, target key, target)})

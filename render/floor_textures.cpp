@@ -9,6 +9,7 @@
 #include "base/log.h"
 #include "base/startup_clock.h"
 #include "files/files.h"
+#include "render/bind_groups.h"
 #include "render/descriptors.h"
 #include "render/gpu_context.h"
 

@@ -7,6 +7,7 @@
 
 #include "base/log.h"
 #include "files/files.h"
+#include "render/bind_groups.h"
 #include "render/descriptors.h"
 #include "render/gpu_context.h"
 #include "ui/font_atlas.h"

@@ -5,21 +5,10 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "render/drawing_path.h"
 #include "render/webgpu_api.h"
 
 struct SDL_Window;
-
-// How the scene is drawn on the adapter's kind: decided once at start-up from the adapter and handed
-// to the code that builds the scene pipelines and the floor sampler. A CPU rasterizer gets the cheap
-// path (most of its frame went to filtering and per-pixel work); a hardware adapter the exact one.
-struct DrawingPath {
-    uint16_t floorAnisotropy;             // 16 on hardware, 1 on a CPU rasterizer
-    WGPUMipmapFilterMode floorMipFilter;  // linear between mip levels on hardware, nearest on a CPU rasterizer
-    bool cpuRasterizerShading;            // the scene shader's CPU_RASTERIZER constant: per-vertex linearisation
-                                          // and a polynomial gamma step within 1.4/255 of the exact power
-};
-
-DrawingPath drawingPathFor(bool softwareAdapter);
 
 struct GpuContext {
     WGPUInstance instance;
@@ -77,22 +66,9 @@ void configureSurface(int32_t width, int32_t height);
 // A side of the surface within 1 .. maxSide.
 int32_t clampSurfaceSide(int32_t side, uint32_t maxSide);
 
-// True for an adapter that rasterizes on the CPU: type CPU, or a device or description naming one of
-// the software rasterizers (llvmpipe, softpipe, lavapipe, SwiftShader, WARP), since Dawn's OpenGL ES
-// backend reports llvmpipe's type as Unknown.
-bool isSoftwareAdapter(WGPUAdapterType type, WGPUStringView device, WGPUStringView description);
-
 // The preferred surface format among those a surface offers: the first BGRA8Unorm or RGBA8Unorm
 // listed, else the first listed, else BGRA8Unorm.
 WGPUTextureFormat chooseSurfaceFormat(const WGPUTextureFormat* formats, size_t count);
-
-// The callback of both the adapter and the device request: on success it stores the handle where
-// userdata1 points; on any other status it leaves that handle alone (null), so the wait runs out.
-template <typename Status, typename Handle>
-void onRequestDone(Status status, Handle handle, WGPUStringView, void* userdata1, void*) {
-    static_assert(uint32_t(WGPURequestAdapterStatus_Success) == uint32_t(WGPURequestDeviceStatus_Success));
-    if (uint32_t(status) == uint32_t(WGPURequestAdapterStatus_Success)) *static_cast<Handle*>(userdata1) = handle;
-}
 
 // The device's uncaptured-error callback.
 void onUncapturedError(const WGPUDevice* device, WGPUErrorType type, WGPUStringView message, void* userdata1,
@@ -104,12 +80,6 @@ void writeGpuErrorLine(FILE* out, WGPUStringView message);
 
 // The offscreen colour target of a headless start (null otherwise).
 WGPUTexture headlessTarget();
-
-// Bind group 0 of a pipeline's automatic layout, and its three kinds of entry.
-WGPUBindGroup createBindGroup(WGPURenderPipeline pipeline, const WGPUBindGroupEntry* entries, size_t count);
-WGPUBindGroupEntry bufferBinding(uint32_t binding, WGPUBuffer buffer, uint64_t size);
-WGPUBindGroupEntry textureBinding(uint32_t binding, WGPUTextureView view);
-WGPUBindGroupEntry samplerBinding(uint32_t binding, WGPUSampler sampler);
 
 // How many uncaptured errors the device has reported since start-up.
 extern int uncapturedErrorCount;

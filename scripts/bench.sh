@@ -49,7 +49,6 @@ screens=$work
 source "$root/tests/e2e_helpers.sh"
 client_dir=$(install_copy "$build" "$work" client)
 python3 "$root/bench/startup_pairs.py" "$client_dir" "$build/vz_bare_window" 10 | tee -a "$results" || exit 1
-"$build/vz_bare_window" --frames 300 2>/dev/null | awk '/^cleared frames/ { printf "| present path alone: cleared frames, 1280 x 720 | %s a second | - | - |\n", $(NF - 2) }' | tee -a "$results"
 kill "$VZ_XVFB_PID"; VZ_XVFB_PID=
 
 # 2. CPU per frame on the Null backend, against memcpy of the same bytes, and where it goes.
@@ -74,17 +73,29 @@ row "where the 16-avatar frame's instructions go (callgrind, self cost)" "$(cat 
 
 # 3. Frame rates on the software fallback.
 note "frame rates"
-rate_row() {
+rate_row() {  # sets fps
   local label=$1; shift
   bash "$root/bench/frame_rate.sh" "$build" "$@" 2>/dev/null > "$work/rate.txt"
-  local fps=$(sed -n 's/.*(\([0-9.]*\) a second).*/\1/p' "$work/rate.txt") longest=$(sed -n 's/.*longest \([0-9.]*\) ms/\1/p' "$work/rate.txt")
-  local cpu=$(sed -n 's/cpu per frame: //p' "$work/rate.txt")
+  fps=$(sed -n 's/.*(\([0-9.]*\) a second).*/\1/p' "$work/rate.txt")
+  local longest=$(sed -n 's/.*longest \([0-9.]*\) ms/\1/p' "$work/rate.txt") cpu=$(sed -n 's/cpu per frame: //p' "$work/rate.txt")
+  [ "$1" = bare ] && goal="above every view" || goal="at least 30, aim 60"
   row "frames a second, $label (median frame; CPU per frame: $cpu)" "${fps:-none} (longest frame ${longest:-?} ms)" \
-    "at least 30, aim 60" "$(met "${fps:-0} >= 30")"
+    "$goal" "$([ "$1" = bare ] && echo - || met "${fps:-0} >= 30")"
 }
-rate_row "title view, pointer away" title 8
+# The present path alone (cleared frames, nothing drawn) is measured as the views are, and before and
+# after each, so each view is set against the ceiling of its own moment on a shared machine.
+rate_row "present path alone, cleared frames at 1280 x 720" bare 8; bare_1=${fps:-0}
+rate_row "title view, pointer away" title 8; title_fps=${fps:-0}
+rate_row "present path alone, again" bare 8; bare_2=${fps:-0}
+rate_row "in play with 16 players" play 8; play_fps=${fps:-0}
+rate_row "present path alone, a third time" bare 8; bare_3=${fps:-0}
 rate_row "title view, pointer on Play (Xvfb draws it in software)" title-pointer 8
-rate_row "in play with 16 players" play 8
+ratios=$(awk -v t="$title_fps" -v p="$play_fps" -v a="$bare_1" -v b="$bare_2" -v c="$bare_3" \
+  'BEGIN { if (a + b > 0 && b + c > 0) printf "%.2f %.2f", 2 * t / (a + b), 2 * p / (b + c) }')
+title_share=${ratios% *} play_share=${ratios#* }
+row "title's and play's frame rates as shares of the present path's (its runs either side)" \
+  "title ${title_share:-?}, play ${play_share:-?} (present path $bare_1, $bare_2, $bare_3 a second)" \
+  "at most 1 (1.05 for noise): no view outruns the present path" "$(met "${title_share:-9} <= 1.05 && ${play_share:-9} <= 1.05")"
 
 # 4. Allocations in steady frames.
 note "allocations"

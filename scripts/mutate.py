@@ -2,10 +2,12 @@
 """Mutation testing: how many small faults do the unit tests catch?
 
 Each mutant is one small change to one source file (a flipped comparison, a swapped operator, a
-nudged constant, a negated condition or a deleted statement). The tool applies it to a copy of the
+nudged constant, a negated condition, one side of `&&` or `||` dropped, or a deleted statement). The tool applies it to a copy of the
 sources (build/mutation/src), rebuilds only what changed in its own unoptimised build
 (build/mutation/build), runs the test programs that cover the file and puts the file back. A mutant
-is "killed" when a test fails (and fails again alone) or hangs, "survived" when every test passes,
+is "killed" when a test fails or hangs and does so again when run once more (the failing test alone,
+or the whole program when no test is named: a hang, a crash, an end-to-end test), "survived" when
+every test passes,
 and counted apart as "not compiled" when the build refuses it. A survivor runs once more in a
 sanitizer build (build/mutation/build-sanitized), as the test command runs every test there too.
 The score is killed / (killed + survived).
@@ -113,7 +115,7 @@ class Mutant:
     start: int  # offsets into the file's text: text[start:end] becomes replacement
     end: int
     replacement: str
-    kind: str  # comparison, arithmetic, constant, condition, deletion
+    kind: str  # comparison, arithmetic, constant, condition, operand, deletion
     change: str  # what a reader sees, e.g. "`<` to `<=`"
     mutated: str  # the line as the mutant reads
 
@@ -261,6 +263,10 @@ def find_mutants(file, text):
         condition = text[open_at + 1:close_at]
         add(open_at + 1, close_at, f"!({condition})", "condition", f"`if ({one_line(condition)})` negated")
 
+    for start, end, kept, dropped in logical_operands(code, text):
+        add(start, end, "", "operand", f"`{one_line(text[dropped[0]:dropped[1]])}` dropped, keeping "
+            f"`{one_line(text[kept[0]:kept[1]])}`")
+
     for start, end, what in deletable_statements(code):
         # A break before the switch's end or an empty default changes nothing.
         if what == "break" and re.match(r"\s*(?:default\s*:\s*break\s*;|\})", code[end:]):
@@ -269,6 +275,61 @@ def find_mutants(file, text):
 
     mutants.sort(key=lambda m: (m.start, m.kind))
     return mutants
+
+
+def operand_span(code, at, step, operator):
+    """Where the operand of `operator` that lies from offset at in direction step (-1 leftwards, 1
+    rightwards) begins or ends: at the bracket around it, or at an operator that binds no tighter
+    (`||` binds looser than `&&`, so a `||` operand spans `&&`). Returns the offset just beyond it."""
+    bounds = ("||", "?", ",", ";", "{", "}", "return") + (("&&",) if operator == "&&" else ())
+    depth, i = 0, at
+    while 0 <= i < len(code):
+        c = code[i]
+        if c in "([" if step < 0 else c in ")]":
+            if depth == 0:
+                return i - step
+            depth -= 1
+        elif c in ")]" if step < 0 else c in "([":
+            depth += 1
+        elif depth == 0:
+            two = code[i - 1:i + 1] if step < 0 else code[i:i + 2]
+            word = step < 0 and re.match(r"\Wreturn$", code[i - 6:i + 1])
+            single_colon = c == ":" and ":" not in (code[i - 1], code[i + 1:i + 2])
+            assignment = c == "=" and code[i - 1] not in "=!<>" and code[i + 1:i + 2] != "="
+            if two in bounds or c in bounds or word or single_colon or assignment:
+                return i - step
+        i += step
+    return i - step
+
+
+def logical_operands(code, text):
+    """(start, end, kept span, dropped span) for each operand of a `&&` or `||` written with a space
+    on both sides: dropping it keeps the other operand alone. Found in the code with its literals
+    blanked, trimmed by the text (a blanked '0' is no space)."""
+    found, results = [], set()  # in a chain (a && b && c) two cuts may leave the same text
+    for match in re.finditer(r"(?<=\s)(&&|\|\|)(?=\s)", code):
+        operator = match.group()
+        left_start = operand_span(code, match.start() - 1, -1, operator)
+        right_end = operand_span(code, match.end(), 1, operator) + 1
+        while text[left_start].isspace():
+            left_start += 1
+        while text[right_end - 1].isspace():
+            right_end -= 1
+        left_end = match.start()
+        while text[left_end - 1].isspace():
+            left_end -= 1
+        right_start = match.end()
+        while text[right_start].isspace():
+            right_start += 1
+        if left_start >= left_end or right_start >= right_end:
+            continue
+        for cut in [(left_start, right_start, (right_start, right_end), (left_start, left_end)),
+                    (left_end, right_end, (left_start, left_end), (right_start, right_end))]:
+            result = hash(text[:cut[0]] + text[cut[1]:])
+            if result not in results:
+                results.add(result)
+                found.append(cut)
+    return found
 
 
 def one_line(text, width=70):
@@ -418,7 +479,9 @@ class Build:
             chosen = only_test or "-" + ":".join(skipped)
             command = [str(self.folder / program), "--gtest_brief=1", "--gtest_fail_fast", f"--gtest_filter={chosen}"]
         else:
-            command = ["ctest", "--test-dir", str(self.folder), "-R", f"^{program}$", "--output-on-failure"]
+            # A name the build does not define must fail, not pass on no test at all.
+            command = ["ctest", "--test-dir", str(self.folder), "-R", f"^{program}$", "--no-tests=error",
+                       "--output-on-failure"]
         environment = {**os.environ, **(self.environment if self.sanitize else {})}
         process = subprocess.Popen(command, cwd=self.folder, env=environment, stdout=subprocess.PIPE,
                                    stderr=subprocess.STDOUT, text=True, errors="replace", start_new_session=True)
@@ -490,22 +553,27 @@ def run_mutant(mutant, original, row, args, timeouts):
                 passed_over = []
                 while True:
                     code, output = build.run(program, timeout, row.library, passed_over=passed_over)
-                    if code is None:
-                        return "killed", f"{program} (timed out){where}", building
+                    if code == 0:
+                        break
                     failed = first_failure(output)
-                    # A failing test must fail again alone: a test that fails by chance kills nothing.
-                    # The program's remaining tests then run without it, since the first failure
+                    how = failed or ("(timed out)" if code is None else f"(exit code {code})")
+                    # Every failure must happen again before it counts: the failing test alone, or,
+                    # when no test is named (a hang, a crash, an end-to-end test), the same run. A test
+                    # that fails by chance, or a load spike past the timeout, kills nothing. The
+                    # program's remaining tests then run without that test, since the first failure
                     # stops the run (a mutant that leaves a value unset fails by chance in one test
                     # and for certain in another).
-                    if code != 0 and failed and build.run(program, timeout, row.library, failed)[0] == 0:
-                        log(f"  {failed} failed once and then passed: not counted")
-                        if program.startswith("vz_") and len(passed_over) < 3:
-                            passed_over.append(failed)
-                            continue
-                        code = 0
+                    if failed:
+                        again = build.run(program, timeout, row.library, failed)[0]
+                    else:
+                        again = build.run(program, timeout, row.library, passed_over=passed_over)[0]
+                    if again != 0:
+                        return "killed", f"{program} {how}{where}", building
+                    log(f"  {program} {how} failed once and then passed: not counted")
+                    if failed and program.startswith("vz_") and len(passed_over) < 3:
+                        passed_over.append(failed)
+                        continue
                     break
-                if code != 0:
-                    return "killed", f"{program} {failed}{where}".replace("  ", " ").strip(), building
         return "survived", "", building
     finally:
         path.write_text(original, encoding="utf-8")
@@ -530,15 +598,23 @@ def changed_scope_files(base, rows):
     changed |= set(git("ls-files", "--others", "--exclude-standard").stdout.split())
     log(f"changed since {base} ({merge_base[:10]}): {len(changed)} files")
     return [row for row in rows
-            if row.file in changed or any(f"tests/{test}.cpp" in changed for test in row.tests)]
+            if row.file in changed or any(f"tests/{test}.cpp" in changed for test in row.tests)], changed
 
 
 def select_rows(args):
     rows = read_scope()
+    # The product's C++ files the run was asked about: those changed, those of the libraries named.
+    asked = set(subprocess.run(["git", "ls-files", "*.cpp", "*.h"], cwd=ROOT, capture_output=True,
+                               text=True).stdout.split())
     if args.changed is not None:
-        rows = changed_scope_files(args.changed or None, rows)
+        rows, changed = changed_scope_files(args.changed or None, rows)
+        asked &= changed
     if args.library:
         rows = [row for row in rows if row.library in args.library]
+        asked = {f for f in asked if f.split("/")[0] in args.library}
+    if args.changed is not None or args.library:
+        skipped = sorted(f for f in asked - {row.file for row in read_scope()} if not f.startswith("tests/"))
+        log(f"out of scope, not mutated ({len(skipped)}): {' '.join(skipped) or 'none'}")
     if args.files:
         unknown = set(args.files) - {row.file for row in rows}
         if unknown:
@@ -551,12 +627,15 @@ def select_rows(args):
 # Report
 # ---------------------------------------------------------------------------------------------------
 
-def score_line(name, results, mutants_found):
+def score_line(name, results, mutants_found, files=None):
+    """A table row; a library's names the files in scope beside its score, which is theirs alone."""
     killed = sum(r["status"] == "killed" for r in results)
     survived = sum(r["status"] == "survived" for r in results)
     broken = sum(r["status"] == "not compiled" for r in results)
     score = f"{100 * killed / (killed + survived):.1f} %" if killed + survived else "-"
-    return f"| {name} | {mutants_found} | {killed} | {survived} | {broken} | {score} |"
+    listed = files if isinstance(files, str) else ", ".join(f"`{f}`" for f in files or [])
+    in_scope = "" if files is None else f" {listed or '-'} |"
+    return f"| {name} |{in_scope} {mutants_found} | {killed} | {survived} | {broken} | {score} |"
 
 
 def describe(mutant):
@@ -570,13 +649,14 @@ def write_report(results, rows, found, command, seconds):
     head = "| {} | mutants | killed | survived | not compiled | score |\n|---|---|---|---|---|---|"
     lines = ["# Mutation report", "",
              f"`{command}`: {len(results)} mutants run in {seconds / 60:.0f} minutes "
-             f"(commit {git_commit()}).", "", "## Per library", "", head.format("library")]
+             f"(commit {git_commit()}).", "", "## Per library", "",
+             head.format("library | files in scope") + "---|"]
     libraries = sorted({row.library for row in rows}, key=[r.library for r in read_scope()].index)
     for library in libraries:
         files = [row.file for row in rows if row.library == library]
         lines.append(score_line(library, [r for r in results if r["file"] in files],
-                                sum(found[f] for f in files)))
-    lines.append(score_line("**all**", results, sum(found.values())))
+                                sum(found[f] for f in files), files))
+    lines.append(score_line("**all**", results, sum(found.values()), f"the {len(rows)} above"))
     lines += ["", "## Per file", "", head.format("file")]
     for row in rows:
         if not found[row.file]:

@@ -27,7 +27,7 @@ install_debian_packages() {
   local wanted=("$@"); [ ${#wanted[@]} -eq 0 ] && wanted=("${debian_packages[@]}")
   local missing=()
   for p in "${wanted[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    [ "$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null)" = 'install ok installed' ] || missing+=("$p")
   done
   # npm ships inside nodesource's nodejs where that is installed; Debian's npm would conflict.
   if command -v npm >/dev/null; then

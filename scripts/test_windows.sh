@@ -154,7 +154,9 @@ else fail "the zip's readme does not mention:$unanswered"; fi
 mingw_runtime='libstdc++-6.dll\|libgcc_s_seh-1.dll\|libwinpthread-1.dll'
 runtime_users=""
 for file in "$install"/*.exe "$install"/*.dll "$build"/*.exe; do
-  x86_64-w64-mingw32-objdump -p "$file" | grep -qi "DLL Name: \($mingw_runtime\)" && runtime_users="$runtime_users $(basename "$file")"
+  # Read whole before the search: a search that stops at its first match would end objdump by SIGPIPE.
+  imports=$(x86_64-w64-mingw32-objdump -p "$file") || { runtime_users="$runtime_users $(basename "$file") (unreadable)"; continue; }
+  grep -qi "DLL Name: \($mingw_runtime\)" <<<"$imports" && runtime_users="$runtime_users $(basename "$file")"
 done
 shipped_runtime=$(cd "$install" && ls | grep -i "^\($mingw_runtime\)$" | tr '\n' ' ')
 if [ -z "$runtime_users$shipped_runtime" ]; then
@@ -202,8 +204,10 @@ code=$?
 if [ $code -eq 1 ]; then pass "the client under Wine exits with code 1 when no adapter draws"
 else fail "the client under Wine exited with code $code, not 1"; fi
 step=$(grep -o 'WebGPU start failed: [a-z]*: .*' "$log" 2>/dev/null | head -n 1 | tr -d '\r')
-if [ -n "$step" ]; then pass "its log names the failing step: $step"
-else fail "its log names no failing WebGPU step: $(head -c 400 "$log" 2>/dev/null)"; fi
+requests=$(tr -d '\r' < "$log" 2>/dev/null | sed -n 's/^adapter request: //p' | paste -sd ';' -)
+asked='any backend at the default feature level: [^;]*;D3D11 backend at the compatibility feature level: [^;]*'
+if [ -n "$step" ] && grep -qx "$asked" <<< "$requests"; then pass "its log names the failing step: $step (after the adapter requests: $requests)"
+else fail "its log names no failing WebGPU step (${step:-none}) after the default and D3D11 adapter requests (${requests:-none logged})"; fi
 
 echo "windows: $passed passed, $failed failed, $(( $(date +%s) - started ))s in all"
 [ $failed -eq 0 ]

@@ -69,14 +69,19 @@ def normalised(name):
 
 
 def header_values(text):
-    """[(type, member, value)] for every enum member and flag constant, in header order."""
-    values = []
+    """([(type, member, value)] for every enum member and flag constant in header order, [enum entries not
+    read]): an entry without its own number would take one from its place, which moving it changes."""
+    values, unread = [], []
     for kind, body in re.findall(r"typedef enum (WGPU\w+) \{(.*?)\} \1;", text, re.S):
-        for member, number in re.findall(rf"\b{kind}_(\w+) = (0x[0-9A-Fa-f]+|\d+)", body):
-            values.append((kind, member, int(number, 0)))
+        for entry in re.sub(r"//[^\n]*|/\*.*?\*/", "", body, flags=re.S).split(","):
+            read = re.fullmatch(rf"\s*{kind}_(\w+) = (0x[0-9A-Fa-f]+|\d+)\s*", entry)
+            if read:
+                values.append((kind, read.group(1), int(read.group(2), 0)))
+            elif entry.strip():
+                unread.append(f"{kind}: {' '.join(entry.split())}")
     for kind, member, number in re.findall(r"static const (WGPU\w+) \1_(\w+) = (0x[0-9A-Fa-f]+|\d+);", text):
         values.append((kind, member, int(number, 0)))
-    return values
+    return values, unread
 
 
 def package_number(expression):
@@ -139,7 +144,7 @@ def main():
         header_text = f.read()
     with open(package_path) as f:
         package_text = f.read()
-    values = header_values(header_text)
+    values, unread = header_values(header_text)
     objects = package_objects(package_text)
     kinds = {kind for kind, _, _ in values}
     if len(values) < 150 or len(kinds) < 35 or len(objects) < 35:
@@ -148,7 +153,9 @@ def main():
         return 1
 
     checked, mismatches, unexplained = compare(values, objects, package_text)
-    failed = bool(mismatches or unexplained)
+    failed = bool(mismatches or unexplained or unread)
+    for line in unread:
+        print("FAILED: an enum entry not read as a name and its own number: " + line)
     for line in mismatches:
         print("FAILED: " + line)
     for line in unexplained:

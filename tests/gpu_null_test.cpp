@@ -13,11 +13,14 @@
 
 #include "app/app_state.h"
 #include "app/client.h"
+#include "render/adapter_choice.h"
+#include "render/bind_groups.h"
 #include "render/camera.h"
 #include "render/descriptors.h"
 #include "render/floor_textures.h"
 #include "render/font_texture.h"
 #include "render/gpu_context.h"
+#include "render/gpu_requests.h"
 #include "render/pipelines.h"
 #include "render/renderer.h"
 #include "render/shaders.h"
@@ -240,6 +243,65 @@ TEST(AdapterKind, SoftwareRasterizersAreRecognisedByTypeOrName) {
     }
     // Only the view's own bytes count: a name cut off by its length is not matched.
     EXPECT_FALSE(isSoftwareAdapter(WGPUAdapterType_Unknown, {"llvmpipe", 4}, {nullptr, 0}));
+}
+
+// The request after each run of answers, on both platforms: an adapter that draws is taken, software
+// ones too (their drawing path makes them quick enough); Dawn's Null adapter, though of type CPU like
+// them, counts as none; and each platform falls back once to the backend that draws at the
+// compatibility level there.
+TEST(AdapterChoice, NullOrNoAnswerFallsBackOnceToThePlatformsCompatibilityBackend) {
+    const AdapterAnswer none = {false, WGPUBackendType_Undefined, WGPUAdapterType_Unknown};
+    const AdapterAnswer null = {true, WGPUBackendType_Null, WGPUAdapterType_CPU};
+    const AdapterAnswer vulkanGpu = {true, WGPUBackendType_Vulkan, WGPUAdapterType_DiscreteGPU};
+    const AdapterAnswer lavapipe = {true, WGPUBackendType_Vulkan, WGPUAdapterType_CPU};
+    const AdapterAnswer llvmpipe = {true, WGPUBackendType_OpenGLES, WGPUAdapterType_Unknown};
+    const AdapterAnswer d3d12Gpu = {true, WGPUBackendType_D3D12, WGPUAdapterType_IntegratedGPU};
+    const AdapterAnswer d3d11Gpu = {true, WGPUBackendType_D3D11, WGPUAdapterType_DiscreteGPU};
+    const AdapterAnswer warp = {true, WGPUBackendType_D3D11, WGPUAdapterType_CPU};
+    constexpr AdapterPlatform Linux = AdapterPlatform::Linux, Windows = AdapterPlatform::Windows;
+    constexpr WGPUFeatureLevel Compatibility = WGPUFeatureLevel_Compatibility;
+    const AdapterChoice take = {AdapterStep::Take, {}}, giveUp = {AdapterStep::GiveUp, {}};
+    const AdapterChoice askAny = {AdapterStep::Ask, {WGPUBackendType_Undefined, WGPUFeatureLevel(0)}};
+    const AdapterChoice askOpenGles = {AdapterStep::Ask, {WGPUBackendType_OpenGLES, Compatibility}};
+    const AdapterChoice askD3d11 = {AdapterStep::Ask, {WGPUBackendType_D3D11, Compatibility}};
+    struct Case {
+        AdapterPlatform platform;
+        size_t count;
+        AdapterAnswer answers[MaxAdapterRequests];
+        AdapterChoice choice;
+    };
+    const Case cases[] = {
+        {Linux, 0, {}, askAny},
+        {Linux, 1, {vulkanGpu}, take},
+        {Linux, 1, {none}, askOpenGles},
+        {Linux, 1, {null}, askOpenGles},
+        {Linux, 1, {lavapipe}, take},
+        {Linux, 2, {null, llvmpipe}, take},
+        {Linux, 2, {null, none}, giveUp},
+        {Linux, 2, {none, null}, giveUp},
+        {Windows, 0, {}, askAny},
+        {Windows, 1, {d3d12Gpu}, take},
+        {Windows, 1, {none}, askD3d11},
+        {Windows, 1, {null}, askD3d11},
+        {Windows, 1, {warp}, take},
+        {Windows, 2, {null, d3d11Gpu}, take},
+        {Windows, 2, {none, warp}, take},
+        {Windows, 2, {null, none}, giveUp},
+        {Windows, 2, {none, null}, giveUp},
+    };
+    for (const Case& c : cases) {
+        std::string row = std::string(c.platform == Windows ? "Windows" : "Linux") + ", after";
+        for (size_t i = 0; i < c.count; ++i) {
+            const AdapterAnswer& a = c.answers[i];
+            row += a.given ? " backend " + std::to_string(int(a.backend)) + " type " + std::to_string(int(a.type)) : " none";
+        }
+        // Before the first request there is no answer to read, not even one past the start.
+        AdapterChoice choice = nextAdapterChoice(c.platform, c.count > 0 ? c.answers : nullptr, c.count);
+        EXPECT_EQ(int(choice.step), int(c.choice.step)) << row;
+        if (c.choice.step != AdapterStep::Ask) continue;
+        EXPECT_EQ(choice.request.backend, c.choice.request.backend) << row;
+        EXPECT_EQ(choice.request.featureLevel, c.choice.request.featureLevel) << row;
+    }
 }
 
 // The hardware path put in place as start-up would on a hardware adapter (its scene pipelines, the

@@ -2,9 +2,10 @@
 """A one-purpose HTTPS server on loopback for the update check's tests.
 
 Usage: https_test_server.py CERT KEY PORT_FILE REQUEST_LOG STATUS BODY_FILE [PORT]
-       https_test_server.py --hang PORT_FILE
+       https_test_server.py --hang PORT_FILE [ACCEPT_LOG]
 Serves every GET with STATUS and the bytes of BODY_FILE, and appends "path|user agent" of each
-request to REQUEST_LOG. With --hang it accepts connections and never answers. It listens on PORT or
+request to REQUEST_LOG. With --hang it accepts connections and never answers, appending a line per
+connection to ACCEPT_LOG. It listens on PORT or
 a free port, writes the port to PORT_FILE, and runs until killed (or for 60 s at most).
 """
 import http.server
@@ -22,7 +23,7 @@ def write_port(path, port):
     os.replace(path + ".part", path)
 
 
-def hang(port_file):
+def hang(port_file, accept_log=None):
     listener = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
     listener.bind(("127.0.0.1", 0))
     listener.listen(8)
@@ -34,6 +35,9 @@ def hang(port_file):
         try:
             connection, _ = listener.accept()
             held.append(connection)  # kept open, never read, never answered
+            if accept_log:
+                with open(accept_log, "a") as log:
+                    log.write("accepted\n")
         except socket.timeout:
             pass
 
@@ -65,7 +69,7 @@ def serve(cert, key, port_file, request_log, status, body_file, port=0):
 
 if __name__ == "__main__":
     if sys.argv[1] == "--hang":
-        hang(sys.argv[2])
+        hang(sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)
     else:
         port = int(sys.argv[7]) if len(sys.argv) > 7 else 0
         serve(sys.argv[1], sys.argv[2], sys.argv[3], sys.argv[4], int(sys.argv[5]), sys.argv[6], port)

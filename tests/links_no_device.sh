@@ -5,7 +5,7 @@
 set -uo pipefail
 failed=0
 # C functions of SDL, WebGPU, X11, EGL, libcurl, WinHTTP and the sockets API, as an archive names them.
-device_functions='^(SDL_|wgpu|X[A-Z]|egl|curl_|WinHttp|WSA|__imp_)|^(socket|sendto|recvfrom|recv|send|bind|connect|getaddrinfo|gethostbyname|setsockopt|getsockname|select|poll|ioctlsocket|closesocket)$'
+device_functions='^(SDL_|wgpu|X[A-Z]|egl|curl_|WinHttp|WSA|__imp_)|^(socket|sendto|recvfrom|recv|send|bind|connect|getaddrinfo|freeaddrinfo|getnameinfo|gethostbyname|setsockopt|getsockname|select|poll|ioctlsocket|closesocket|recvmsg|sendmsg|recvmmsg|sendmmsg|inet_pton|inet_ntop|shutdown|accept|listen)$'
 mode=""
 libraries=0
 for argument in "$@"; do
