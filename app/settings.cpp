@@ -65,7 +65,7 @@ bool readWholeNumber(std::string_view text, int& value, bool& enormous) {
     const char* end = text.data() + text.size();
     auto [stop, error] = std::from_chars(text.data(), end, value);
     enormous = error == std::errc::result_out_of_range && stop == end;
-    return (error == std::errc() || enormous) && stop == end && !text.empty();
+    return (error == std::errc() || enormous) && stop == end;
 }
 
 struct Reader {

@@ -224,7 +224,9 @@ TEST(Events, EachEventActsOnItsOwnFieldsAlone) {
     for (const Case& c : cases) {
         AppCore core = coreIn(c.before);
         handleAppEvent(core, motion(100, 200, 0, 0));
-        EXPECT_EQ(handleAppEvent(core, c.event).resizeSurface, c.resize) << c.what;
+        EventAction action = handleAppEvent(core, c.event);
+        EXPECT_EQ(action.resizeSurface, c.resize) << c.what;
+        EXPECT_FALSE(action.focusGained || action.focusLost || action.toggleFullscreen) << c.what;
         EXPECT_EQ(core.state, c.after) << c.what;
         EXPECT_EQ(core.input.mouseX, 100.0f) << c.what << ": the pointer stays";
         EXPECT_EQ(core.input.mouseY, 200.0f) << c.what << ": the pointer stays";

@@ -60,8 +60,15 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
         {"bad lines are named and the rest still counts",
          "mouse_speed = 3\nmouse_sensitivity = 20\nmouse_sensitivity = fast\n fullscreen \ninvert_mouse = maybe\n"
          "field_of_view = 49.9\nwindow = 1280 by 720\nwindow = 100 x 100\nfield_of_view =\nfield_of_view = nan\n"
-         "mouse_sensitivity = 1e999\n= yes\nwindow = 99999999999 x 720\nfield_of_view = 110\nmouse_sensitivity = 0.1\n",
-         with([](Settings& s) { s.fieldOfView = 110.0f; s.mouseSensitivity = 0.1f; }),
+         "mouse_sensitivity = 1e999\n= yes\nwindow = 99999999999 x 720\nfield_of_view = 110\nmouse_sensitivity = 0.1\n"
+         "window = 720 x 99999999999\nwindow = 800 x 100\nfield_of_view = 1e999 degrees\n"
+         "a_key_of_forty_three_letters_is_named_short = 1\ninvert_mouse = ye\x7Fs\nwindow = 16384 x 240\n",
+         with([](Settings& s) {
+             s.fieldOfView = 110.0f;
+             s.mouseSensitivity = 0.1f;
+             s.windowWidth = 16384;
+             s.windowHeight = 240;
+         }),
          {{1, "unknown key \"mouse_speed\""},
           {2, "mouse_sensitivity 20 is outside 0.1 to 10"},
           {3, "mouse_sensitivity \"fast\" is not a number"},
@@ -74,7 +81,12 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {10, "field_of_view \"nan\" is not a number"},
           {11, "mouse_sensitivity 1e999 is outside 0.1 to 10"},
           {12, "unknown key \"\""},
-          {13, "window 99999999999 x 720 is outside 320 x 240 to 16384 x 16384"}}},
+          {13, "window 99999999999 x 720 is outside 320 x 240 to 16384 x 16384"},
+          {16, "window 720 x 99999999999 is outside 320 x 240 to 16384 x 16384"},
+          {17, "window 800 x 100 is outside 320 x 240 to 16384 x 16384"},
+          {18, "field_of_view \"1e999 degrees\" is not a number"},
+          {19, "unknown key \"a_key_of_forty_three_letters_is_named_sh...\""},
+          {20, "invert_mouse \"ye?s\" is neither yes nor no"}}},
         {"UTF-16, little-endian", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true),
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
