@@ -14,18 +14,32 @@ void changeAppState(AppCore& core, AppState next) {
 }
 
 EventAction handleAppEvent(AppCore& core, const SDL_Event& event) {
-    EventAction action = {false, 0, 0};
+    EventAction action = {};
     switch (event.type) {
         case SDL_EVENT_QUIT:
             core.running = false;
             break;
         case SDL_EVENT_WINDOW_PIXEL_SIZE_CHANGED:
-            if (event.window.data1 > 0 && event.window.data2 > 0) action = {true, event.window.data1, event.window.data2};
+            if (event.window.data1 > 0 && event.window.data2 > 0) {
+                action.resizeSurface = true;
+                action.width = event.window.data1;
+                action.height = event.window.data2;
+            }
+            break;
+        case SDL_EVENT_WINDOW_FOCUS_GAINED:
+            action.focusGained = true;
             break;
         case SDL_EVENT_WINDOW_FOCUS_LOST:
+            action.focusLost = true;
             if (core.state == AppState::Playing) changeAppState(core, AppState::Paused);
             break;
         case SDL_EVENT_KEY_DOWN:
+            // Held, the fullscreen keys switch once; Enter without Alt does nothing.
+            if (event.key.scancode == SDL_SCANCODE_F11 ||
+                (event.key.scancode == SDL_SCANCODE_RETURN && (event.key.mod & SDL_KMOD_ALT))) {
+                action.toggleFullscreen = !event.key.repeat;
+                break;
+            }
             // Key repeats arrive as further key-downs, so holding Escape keeps toggling.
             if (event.key.scancode != SDL_SCANCODE_ESCAPE) break;
             if (core.state == AppState::Playing) {

@@ -13,10 +13,18 @@ struct InputState {
     bool clicked;                  // a left-button press was seen in this frame's event drain
 };
 
+// How pointer motion turns the view, from the settings: a factor on the movement step's radians per
+// unit, and whether moving the mouse down looks up.
+struct LookSettings {
+    float sensitivity = 1.0f;
+    bool invertVertical = false;
+};
+
 // Lives for the process; main thread only.
 struct AppCore {
     AppState state = AppState::Menu;
     InputState input = {};
+    LookSettings look = {};
     bool running = true;
     bool relativeMouseMode = false;  // wanted mode; the frame loop applies it to the window
 };
@@ -27,10 +35,12 @@ extern AppCore appCore;
 // look motion not yet consumed.
 void changeAppState(AppCore& core, AppState next);
 
-// What the caller must do with the window after an event: only a size change needs it.
+// What the caller must do with the window after an event.
 struct EventAction {
     bool resizeSurface;
     int width, height;
+    bool toggleFullscreen;  // F11 or Alt+Enter: between the window and borderless fullscreen
+    bool focusGained, focusLost;  // the window gained or lost the keyboard focus
 };
 
 EventAction handleAppEvent(AppCore& core, const SDL_Event& event);

@@ -4,6 +4,7 @@
 
 #include <SDL3/SDL.h>
 
+#include "app/accessibility_shortcuts.h"
 #include "app/app_state.h"
 #include "app/frame_stats.h"
 #include "app/menus.h"
@@ -11,6 +12,7 @@
 #include "app/presence_join.h"
 #include "app/presence_pump.h"
 #include "app/remote_avatars.h"
+#include "app/settings_file.h"
 #include "base/log.h"
 #include "base/startup_clock.h"
 #include "files/files.h"
@@ -37,6 +39,7 @@ struct ClientLoop {
     SDL_Window* window;
     uint64_t lastTickMs;
     float orbitAngle;  // advanced only while on the title screen, so a return continues the orbit
+    float focalFactor = CameraFocalFactor;  // from the field of view in the settings
     bool relativeMouseApplied;
     // Pointer positions arrive in window coordinates and the menus lay out in pixels; on a
     // high-density display the two differ by these factors.
@@ -91,6 +94,16 @@ void measurePointerScale() {
     }
 }
 
+// Borderless fullscreen on the window's display and back; the surface follows through the pixel-size
+// event that the change brings.
+void toggleFullscreen() {
+    if (!loop.window) return;
+    bool fullscreen = (SDL_GetWindowFlags(loop.window) & SDL_WINDOW_FULLSCREEN) != 0;
+    if (!SDL_SetWindowFullscreen(loop.window, !fullscreen)) {
+        logLine("fullscreen %s refused: %s", fullscreen ? "off" : "on", SDL_GetError());
+    }
+}
+
 void drainEvents() {
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
@@ -99,8 +112,23 @@ void drainEvents() {
             configureSurface(action.width, action.height);
             measurePointerScale();
         }
+        if (action.toggleFullscreen) toggleFullscreen();
+        if (action.focusGained) suspendAccessibilityShortcuts();
+        if (action.focusLost) restoreAccessibilityShortcuts();
     }
     applyRelativeMouseMode();
+}
+
+// The window's start size from the settings, clamped to the primary display's usable area.
+WindowSize windowSizeAtStart(const Settings& settings) {
+    SDL_Rect usable = {};
+    if (!SDL_GetDisplayUsableBounds(SDL_GetPrimaryDisplay(), &usable)) usable.w = usable.h = 0;
+    WindowSize size = startWindowSize(settings, usable.w, usable.h);
+    if (size.width != settings.windowWidth || size.height != settings.windowHeight) {
+        logLine("settings: window %d x %d clamped to the display's %d x %d", settings.windowWidth,
+                settings.windowHeight, size.width, size.height);
+    }
+    return size;
 }
 
 }  // namespace
@@ -129,11 +157,11 @@ void runClientFrame() {
     float viewProjection[16];
     if (appCore.state != AppState::Menu) {
         const float eye[3] = {localPlayer.x, localPlayer.y + localPlayer.eyeHeight, localPlayer.z};
-        computeViewProjection(eye, localPlayer.yaw, localPlayer.pitch, viewProjection);
+        computeViewProjection(eye, localPlayer.yaw, localPlayer.pitch, viewProjection, loop.focalFactor);
     } else {
         loop.orbitAngle += 0.08f * dt;
         OrbitCamera orbit = orbitCameraAt(loop.orbitAngle);
-        computeViewProjection(orbit.eye, orbit.yaw, orbit.pitch, viewProjection);
+        computeViewProjection(orbit.eye, orbit.yaw, orbit.pitch, viewProjection, loop.focalFactor);
     }
 
     if (!runMenus(loop.pointerScaleX, loop.pointerScaleY)) appCore.running = false;
@@ -153,6 +181,9 @@ int runClient(int, char**) {
     // Without a folder from SDL the log stays on the terminal.
     if (SDL_GetBasePath()) openLogFile(pathBesideExecutable("vornhalzanthery.log").c_str());
     logLine("Vornhal: Zanthery, release %d", BuiltInReleaseNumber);
+    Settings settings = readSettingsFile().settings;
+    appCore.look = {settings.mouseSensitivity, settings.invertMouse};
+    loop.focalFactor = focalFactorForFieldOfView(settings.fieldOfView);
     networkStarted = startSocketLayer();
     startFloorMapDecoding();
 
@@ -160,7 +191,9 @@ int runClient(int, char**) {
         logFatal("start-up failed: SDL_Init (video): %s", SDL_GetError());
         return failStartup(SDL_GetError());
     }
-    loop.window = SDL_CreateWindow(WindowTitle, 1280, 720, SDL_WINDOW_RESIZABLE);
+    WindowSize size = windowSizeAtStart(settings);
+    loop.window = SDL_CreateWindow(WindowTitle, size.width, size.height,
+                                   SDL_WINDOW_RESIZABLE | (settings.fullscreen ? SDL_WINDOW_FULLSCREEN : 0));
     if (!loop.window) {
         logFatal("start-up failed: SDL_CreateWindow: %s", SDL_GetError());
         return failStartup(SDL_GetError());
@@ -180,6 +213,7 @@ int runClient(int, char**) {
     while (appCore.running) runClientFrame();
 
     logFrameFigures();
+    restoreAccessibilityShortcuts();
     presenceLeave();
     SDL_Quit();
     if (networkStarted) stopSocketLayer();

@@ -8,8 +8,8 @@
 MovementInput movementInputFrom(const bool* keys, const AppCore& core) {
     MovementInput input = {};
     input.playing = core.state == AppState::Playing;
-    input.lookDeltaX = core.input.lookDeltaX;
-    input.lookDeltaY = core.input.lookDeltaY;
+    input.lookDeltaX = core.input.lookDeltaX * core.look.sensitivity;
+    input.lookDeltaY = core.input.lookDeltaY * (core.look.invertVertical ? -core.look.sensitivity : core.look.sensitivity);
     if (!input.playing || !keys) return input;
     input.forward = keys[SDL_SCANCODE_W];
     input.backward = keys[SDL_SCANCODE_S];

@@ -4,8 +4,8 @@
 #include "app/app_state.h"
 #include "world/movement.h"
 
-// Held keys read from SDL's keyboard state array (indexed by scancode) and the look deltas; every
-// key counts as released unless the state is Playing.
+// Held keys read from SDL's keyboard state array (indexed by scancode) and the look deltas, scaled
+// and turned as the look settings say; every key counts as released unless the state is Playing.
 MovementInput movementInputFrom(const bool* keyboardState, const AppCore& core);
 
 // Steps localPlayer by dt with the keyboard as SDL last saw it, and zeroes the look deltas.

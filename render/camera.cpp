@@ -5,7 +5,13 @@
 
 #include "render/gpu_context.h"
 
-void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int width, int height, float matrix[16]) {
+float focalFactorForFieldOfView(float degrees) {
+    if (degrees == 70.0f) return CameraFocalFactor;
+    return 1.0f / std::tan(degrees * (3.14159265f / 360.0f));
+}
+
+void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int width, int height, float matrix[16],
+                              float focalFactor) {
     float fx = -std::sin(yaw) * std::cos(pitch);
     float fy = std::sin(pitch);
     float fz = -std::cos(yaw) * std::cos(pitch);
@@ -20,8 +26,8 @@ void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int wi
     float uz = rx * fy;
 
     float aspect = float(width) / float(height);
-    float sx = CameraFocalFactor / aspect;
-    float sy = CameraFocalFactor;
+    float sx = focalFactor / aspect;
+    float sy = focalFactor;
     float depthScale = CameraFar / (CameraFar - CameraNear);
     float depthOffset = -(CameraFar * CameraNear) / (CameraFar - CameraNear);
 
@@ -38,11 +44,11 @@ void viewProjectionForSurface(const float eye[3], float yaw, float pitch, int wi
     for (int i = 0; i < 16; ++i) matrix[i] = columns[i];
 }
 
-void computeViewProjection(const float eye[3], float yaw, float pitch, float matrix[16]) {
+void computeViewProjection(const float eye[3], float yaw, float pitch, float matrix[16], float focalFactor) {
     gpu.eyePosition[0] = eye[0];
     gpu.eyePosition[1] = eye[1];
     gpu.eyePosition[2] = eye[2];
-    viewProjectionForSurface(eye, yaw, pitch, gpu.surfaceWidth, gpu.surfaceHeight, matrix);
+    viewProjectionForSurface(eye, yaw, pitch, gpu.surfaceWidth, gpu.surfaceHeight, matrix, focalFactor);
 }
 
 OrbitCamera orbitCameraAt(float angle) {

@@ -77,6 +77,9 @@ render/camera.h               | render   | vz_client_tests                      
 app/app_state.cpp             | app      | vz_client_tests                             | app_state_test                               |
 app/app_state.h               | app      | vz_client_tests                             | app_state_test player_control_test           |
 app/player_control.cpp        | app      | vz_client_tests                             | player_control_test                          | play_end_to_end
+app/settings.cpp              | app      | vz_client_tests                             | settings_test                                | presence_end_to_end
+app/settings.h                | app      | vz_client_tests                             | settings_test                                |
+app/accessibility_shortcuts.cpp | app    | vz_client_tests                             | accessibility_shortcuts_test                 |
 """
 
 # Suites that test only libraries outside the scope, left out because no mutant can fail them: the

@@ -10,11 +10,12 @@
 
 namespace {
 
-SDL_Event keyDown(SDL_Scancode scancode, bool repeat = false) {
+SDL_Event keyDown(SDL_Scancode scancode, bool repeat = false, SDL_Keymod mod = SDL_KMOD_NONE) {
     SDL_Event event = {};
     event.type = SDL_EVENT_KEY_DOWN;
     event.key.scancode = scancode;
     event.key.repeat = repeat;
+    event.key.mod = mod;
     return event;
 }
 
@@ -91,12 +92,41 @@ TEST(Escape, OtherKeysChangeNothing) {
     }
 }
 
+// F11 and Alt+Enter switch fullscreen once per press and do nothing else; Enter alone does nothing.
+TEST(Fullscreen, F11AndAltEnterToggleItAndNothingElse) {
+    struct Case {
+        const char* what;
+        SDL_Event event;
+        bool toggles;
+    };
+    const Case cases[] = {
+        {"F11", keyDown(SDL_SCANCODE_F11), true},
+        {"left Alt+Enter", keyDown(SDL_SCANCODE_RETURN, false, SDL_KMOD_LALT), true},
+        {"right Alt+Enter", keyDown(SDL_SCANCODE_RETURN, false, SDL_KMOD_RALT), true},
+        {"F11 held", keyDown(SDL_SCANCODE_F11, true), false},
+        {"Alt+Enter held", keyDown(SDL_SCANCODE_RETURN, true, SDL_KMOD_LALT), false},
+        {"Enter", keyDown(SDL_SCANCODE_RETURN), false},
+        {"Ctrl+Enter", keyDown(SDL_SCANCODE_RETURN, false, SDL_KMOD_LCTRL), false},
+        {"F10", keyDown(SDL_SCANCODE_F10), false},
+    };
+    for (const Case& c : cases) {
+        for (AppState state : {AppState::Menu, AppState::Playing, AppState::Paused}) {
+            AppCore core = coreIn(state);
+            EXPECT_EQ(handleAppEvent(core, c.event).toggleFullscreen, c.toggles) << c.what;
+            EXPECT_EQ(core.state, state) << c.what;
+        }
+    }
+}
+
 TEST(FocusLoss, PausesOnlyWhilePlaying) {
     for (AppState state : {AppState::Menu, AppState::Playing, AppState::Paused}) {
         AppCore core = coreIn(state);
-        handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_FOCUS_LOST));
+        EXPECT_TRUE(handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_FOCUS_LOST)).focusLost);
         EXPECT_EQ(core.state, state == AppState::Playing ? AppState::Paused : state);
         EXPECT_FALSE(core.relativeMouseMode);
+        EventAction gained = handleAppEvent(core, windowEvent(SDL_EVENT_WINDOW_FOCUS_GAINED));
+        EXPECT_TRUE(gained.focusGained && !gained.focusLost);
+        EXPECT_EQ(core.state, state == AppState::Playing ? AppState::Paused : state) << "gaining the focus resumes nothing";
     }
 }
 
@@ -194,7 +224,9 @@ TEST(Events, EachEventActsOnItsOwnFieldsAlone) {
     for (const Case& c : cases) {
         AppCore core = coreIn(c.before);
         handleAppEvent(core, motion(100, 200, 0, 0));
-        EXPECT_EQ(handleAppEvent(core, c.event).resizeSurface, c.resize) << c.what;
+        EventAction action = handleAppEvent(core, c.event);
+        EXPECT_EQ(action.resizeSurface, c.resize) << c.what;
+        EXPECT_FALSE(action.focusGained || action.focusLost || action.toggleFullscreen) << c.what;
         EXPECT_EQ(core.state, c.after) << c.what;
         EXPECT_EQ(core.input.mouseX, 100.0f) << c.what << ": the pointer stays";
         EXPECT_EQ(core.input.mouseY, 200.0f) << c.what << ": the pointer stays";

@@ -66,6 +66,29 @@ TEST(PlayerControl, KeysAreIgnoredOutsidePlayButLookMotionIsPassedOn) {
     EXPECT_FALSE(input.forward) << "no keyboard state yet: nothing held";
 }
 
+// The settings' factor scales both look deltas; inversion turns the vertical one only.
+TEST(PlayerControl, LookSettingsScaleAndInvertTheLookMotion) {
+    struct Case {
+        float sensitivity;
+        bool invert;
+        float lookX, lookY;
+    };
+    const Case cases[] = {
+        {1.0f, false, 40.0f, -20.0f}, {0.25f, false, 10.0f, -5.0f}, {4.0f, false, 160.0f, -80.0f},
+        {1.0f, true, 40.0f, 20.0f},   {0.5f, true, 20.0f, 10.0f},
+    };
+    for (const Case& c : cases) {
+        AppCore core;
+        core.state = AppState::Playing;
+        core.look = {c.sensitivity, c.invert};
+        core.input.lookDeltaX = 40.0f;
+        core.input.lookDeltaY = -20.0f;
+        MovementInput input = movementInputFrom(nullptr, core);
+        EXPECT_EQ(input.lookDeltaX, c.lookX) << c.sensitivity << (c.invert ? " inverted" : "");
+        EXPECT_EQ(input.lookDeltaY, c.lookY) << c.sensitivity << (c.invert ? " inverted" : "");
+    }
+}
+
 // The frame's step: the look motion summed since the last frame turns the player once and is gone.
 TEST(PlayerControl, EachFramesLookMotionTurnsThePlayerOnce) {
     AppCore savedCore = appCore;

@@ -2,8 +2,9 @@
 # The client playing against a scripted presence server on loopback, driven as a user would: what
 # it sends after "Play" (Hello, then State about thirty times a second, never two in one frame), the
 # spawn point, walking, running, crouching and jumping as the server sees them, others drawn where
-# the server puts them, pausing, leaving with Bye, the three ways to end with Bye, and a server that
-# goes silent and comes back.
+# the server puts them, pausing, leaving with Bye, the three ways to end with Bye, a server that
+# goes silent and comes back, and a "settings.txt": its bad lines named in the log, its slower mouse
+# turning the view less for the same motion, fullscreen at start and F11 switching it.
 # Usage: presence_end_to_end.sh <build folder>
 set -uo pipefail
 build=$(cd "$1" && pwd)
@@ -141,6 +142,18 @@ at=$(peer_line_count "$peer")
 sleep 1.5
 expect "when the server answers again it rejoins and sends State" [ "$(peer_count_since "$peer" "$at" S)" -ge 10 ]
 
+# --- Turning: the yaw the States carry, for the same pointer motion here and with settings.txt ------
+last_yaw() { awk '$2 == "S" { yaw = $7 } END { print yaw }' "$peer/received"; }
+turn_right() {  # turn_right <pointer units>: prints how far the States' yaw turned meanwhile
+  local before; before=$(last_yaw)
+  xdotool mousemove_relative -- "$1" 0
+  sleep 0.6
+  awk -v a="$before" -v b="$(last_yaw)" 'BEGIN { printf "%.4f", a - b }'
+}
+default_turn=$(turn_right 200)
+expect "200 units of pointer motion turn the view 0.44 rad right (turned $default_turn)" \
+  is_true "$default_turn > 0.42 && $default_turn < 0.46"
+
 # --- Leave: Bye, the title screen, the orbit turning again ----------------------------------------
 xdotool key Escape
 sleep 0.8
@@ -181,11 +194,45 @@ end_case() {
 end_case "closing the window while playing" close
 cp "$dir/vornhalzanthery.log" "$work/first-session.log"  # the next start truncates the log
 start_client "$dir"
-end_case "SIGTERM while playing" term
-cp "$dir/vornhalzanthery.log" "$work/second-session.log"
-start_client "$dir"
 # Quit is offered on the title only: Leave says the Bye, and Quit, no longer joined, says none.
 end_case "Leave then Quit" quit
+cp "$dir/vornhalzanthery.log" "$work/second-session.log"
+
+# --- settings.txt: bad lines named, a slower mouse, fullscreen at start and F11 ------------------
+# Fullscreen is a window manager's to grant, as on a desktop, and SDL looks for one as it starts.
+background openbox >/dev/null 2>&1
+for _ in $(seq 1 50); do xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break; sleep 0.1; done
+printf '%s\r\n' '# half the speed, fullscreen, and one line of each kind the reader ignores' 'mouse_speed = 3' \
+  'mouse_sensitivity = 20' 'field_of_view = wide' 'fullscreen' 'invert_mouse = maybe' 'window = 100 x 100' \
+  'mouse_sensitivity = 0.5' 'fullscreen = yes' > "$dir/settings.txt"
+start_client "$dir" || abandon_test_run "with a settings.txt full of bad lines the client's window appears"
+named=$(grep -cxF -f /dev/stdin "$dir/vornhalzanthery.log" <<'LINES'
+settings.txt line 2 ignored: unknown key "mouse_speed"
+settings.txt line 3 ignored: mouse_sensitivity 20 is outside 0.1 to 10
+settings.txt line 4 ignored: field_of_view "wide" is not a number
+settings.txt line 5 ignored: "fullscreen" has no "=" between a key and its value
+settings.txt line 6 ignored: invert_mouse "maybe" is neither yes nor no
+settings.txt line 7 ignored: window 100 x 100 is outside 320 x 240 to 16384 x 16384
+settings: mouse_sensitivity 0.5, invert_mouse no, field_of_view 70, window 1280 x 720, fullscreen yes (from settings.txt)
+LINES
+)
+expect "the log names each bad line of settings.txt and the values that hold ($named of 7 lines)" [ "$named" = 7 ]
+# Only a frame drawn for the window's present size lights the button under the pointer: at 1600x1000
+# "Play" spans y 820 to 862 and "Quit" y 865 to 907, at 1280x720 "Quit" y 612 to 652.
+drawn_at() { hovers_at 200 "$2" 400 "$2" "$3" && [ "$(picture_size "$screens/$3.png")" = "$1" ]; }
+expect "fullscreen = yes starts with a window the size of the screen, drawn at that size" drawn_at 1600x1000 885 fullscreen-start
+xdotool key F11
+sleep 1.5
+expect "F11 returns to the 1280x720 window, drawn at that size" drawn_at 1280x720 630 fullscreen-off
+xdotool key F11
+sleep 1.5
+expect "F11 again fills the screen, drawn at that size" drawn_at 1600x1000 885 fullscreen-again
+click_at 200 840
+sleep 1.5
+slow_turn=$(turn_right 200)
+expect "mouse_sensitivity 0.5 turns the view half as far for the same motion ($slow_turn against $default_turn)" \
+  is_true "$slow_turn > 0.45 * $default_turn && $slow_turn < 0.55 * $default_turn"
+end_case "SIGTERM while playing" term
 expect "the three sessions' logs hold no wgpu: line" \
   not grep -q '^wgpu:' "$work/first-session.log" "$work/second-session.log" "$dir/vornhalzanthery.log"
 # One State a frame at most, at the first frame that ends 33 ms or more after the last: each gap is

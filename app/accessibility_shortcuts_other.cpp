@@ -1,0 +1,5 @@
+// Platforms without Windows' accessibility shortcuts: nothing to turn off or put back.
+#include "app/accessibility_shortcuts.h"
+
+void suspendAccessibilityShortcuts() {}
+void restoreAccessibilityShortcuts() {}
