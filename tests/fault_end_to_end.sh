@@ -37,7 +37,7 @@ background python3 "$root/tests/presence_peer.py" "$closed" --watch 27999
 peer_port=$(wait_for_port "$peer/port")
 
 # Log lines beyond the start-up and exit lines (and Dawn's note that it found no Vulkan).
-noise() { grep -v -E '^(Vornhal: Zanthery, release |adapter:|adapter request:|first frame presented|frames:)|Vulkan|^    at |^$' "$1/vornhalzanthery.log" | wc -l; }
+noise() { grep -v -E '^(Vornhal: Zanthery, release |settings: |adapter:|adapter request:|first frame presented|frames:)|Vulkan|^    at |^$' "$1/vornhalzanthery.log" | wc -l; }
 # start_client that ends the run when no window appears: every case below needs the window, and
 # without it would pass for want of traffic.
 start_client_or_abandon() { start_client "$@" || abandon_test_run "the client's window appears ($1)"; }
