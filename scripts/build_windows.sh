@@ -55,6 +55,7 @@ x86_64-w64-mingw32-strip --strip-unneeded "$stage/SDL3.dll"
 # The readme with Windows line ends, for Notepad.
 sed "s/@DAWN_WIN_NPM_VERSION@/$DAWN_WIN_NPM_VERSION/g; s/@SDL3_VERSION@/$SDL3_VERSION/g; s/\$/\r/" \
   "$here/windows_readme.txt" > "$stage/README.txt"
+sed 's/$/\r/' "$here/settings.txt" > "$stage/settings.txt"
 python3 "$here/notices.py" write windows "$work_notices"
 sed 's/$/\r/' "$work_notices" > "$stage/THIRD-PARTY-NOTICES.txt"
 rm -f "$work_notices"

@@ -24,6 +24,7 @@ for file in "${programs[@]}" libSDL3.so.0; do
 done
 sed "s/@RELEASE@/$(vz_release_number)/g; s/@SDL3_VERSION@/$SDL3_VERSION/g; s/@DAWN_NPM_VERSION@/$DAWN_NPM_VERSION/g" \
   "$here/linux_readme.txt" > "$stage/README"
+cp "$here/settings.txt" "$stage/"
 python3 "$here/notices.py" write linux "$stage/THIRD-PARTY-NOTICES.txt"
 python3 "$here/notices.py" check linux "$stage" >/dev/null || { python3 "$here/notices.py" check linux "$stage"; exit 1; }
 

@@ -136,20 +136,22 @@ done
 # The zip holds everything the client loads: unpacked alone, it must start. The MinGW runtime is
 # linked into each program, so no MinGW DLL ships and none is imported.
 expected=(vornhalzanthery.exe vornhalzanthery-server.exe vornhalzanthery-bots.exe SDL3.dll webgpu_wrapper.dll
-          coolvetica.otf floor/base.jpg floor/normal.jpg floor/orm.jpg README.txt)
+          coolvetica.otf floor/base.jpg floor/normal.jpg floor/orm.jpg README.txt settings.txt THIRD-PARTY-NOTICES.txt)
 unzip -q "$build/vornhalzanthery-windows.zip" -d "$work"
 install="$work/vornhalzanthery"
 missing=""
 for file in "${expected[@]}"; do [ -f "$install/$file" ] || missing="$missing $file"; done
 if [ -z "$missing" ]; then pass "the zip holds the client, the server, the bots, their libraries, font, floor maps and readme"
 else fail "the zip lacks:$missing"; fi
-# The readme tells a user how to host and join: the server program, its port, the firewall's
-# question and "server.txt".
+# The readme tells a user how to host and join (the server program, its port, the firewall's
+# question and "server.txt") and the first run's facts (a folder of their own, SmartScreen, the
+# runtime Dawn needs, settings).
 unanswered=""
-for phrase in vornhalzanthery-server.exe 'UDP port 27420' Firewall server.txt Escape; do
+for phrase in vornhalzanthery-server.exe 'UDP port 27420' Firewall server.txt Escape 'Program Files' 'Run anyway' \
+              'Visual C++ Redistributable for Visual Studio 2015-2022 (x64)' settings.txt F11; do
   grep -q "$phrase" "$install/README.txt" 2>/dev/null || unanswered="$unanswered '$phrase'"
 done
-if [ -z "$unanswered" ]; then pass "the zip's readme names the server program, its port, the firewall and server.txt"
+if [ -z "$unanswered" ]; then pass "the zip's readme names the server program, its port, the firewall, server.txt and the first run's facts"
 else fail "the zip's readme does not mention:$unanswered"; fi
 mingw_runtime='libstdc++-6.dll\|libgcc_s_seh-1.dll\|libwinpthread-1.dll'
 runtime_users=""
