@@ -87,7 +87,7 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {18, "field_of_view \"1e999 degrees\" is not a number"},
           {19, "unknown key \"a_key_of_forty_three_letters_is_named_sh...\""},
           {20, "invert_mouse \"ye?s\" is neither yes nor no"}}},
-        {"UTF-16, little-endian", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true),
+        {"UTF-16, little-endian, an odd byte at the end", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true) + "s",
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
         {"UTF-16, big-endian, a character beyond ASCII", utf16(u"invert_mouse = yes\r\nfield_of_view = 9\uFF10\r\n", false),
@@ -133,7 +133,7 @@ TEST(SettingsFile, TheStartWindowFitsTheDisplay) {
         {1280, 720, 1920, 1040, 1280, 720},  {2560, 1440, 1920, 1040, 1920, 1040},
         {1920, 700, 1600, 1000, 1600, 700},  {800, 1200, 1600, 1000, 800, 1000},
         {2560, 1440, 0, 0, 2560, 1440},      {1920, 1080, 1920, 1080, 1920, 1080},
-        {2560, 1440, 1920, 0, 2560, 1440},   {2560, 1440, 0, 1040, 2560, 1440},
+        {2560, 1440, 1920, 0, 2560, 1440},   {2560, 1440, 0, 1040, 2560, 1440},  {1280, 720, 1, 1, 1, 1},
     };
     for (const Case& c : cases) {
         Settings settings;
