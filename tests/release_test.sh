@@ -64,8 +64,8 @@ kill -TERM "$client_pid" "$bots_pid" "$server_pid"
 wait_for_exit "$client_pid" 30
 
 # --- The server's Debian package ------------------------------------------------------------------
-bash "$root/scripts/build_server.sh" "$build/../server" > /dev/null || abandon_test_run "build_server.sh failed"
-bash "$root/scripts/pack_server_deb.sh" "$build/../server" "$work/dist" > /dev/null || abandon_test_run "pack_server_deb.sh failed"
+bash "$root/scripts/build_server.sh" "$root/build/server" > /dev/null || abandon_test_run "build_server.sh failed"
+bash "$root/scripts/pack_server_deb.sh" "$root/build/server" "$work/dist" > /dev/null || abandon_test_run "pack_server_deb.sh failed"
 deb="$work/dist/vornhalzanthery-server_${release}_amd64.deb"
 field() { dpkg-deb -f "$deb" "$1"; }
 # field | expected (an extended regular expression over the whole value)
