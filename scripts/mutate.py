@@ -74,6 +74,7 @@ server/refusal_lines.cpp      | server   | vz_pure_tests                        
 server/join_addresses.cpp     | server   | vz_pure_tests                               | presence_server_test                         |
 render/camera.cpp             | render   | vz_client_tests                             | camera_test                                  |
 render/camera.h               | render   | vz_client_tests                             | camera_test                                  |
+render/adapter_choice.cpp     | render   | vz_client_tests                             | gpu_null_test                                |
 app/app_state.cpp             | app      | vz_client_tests                             | app_state_test                               |
 app/app_state.h               | app      | vz_client_tests                             | app_state_test player_control_test           |
 app/player_control.cpp        | app      | vz_client_tests                             | player_control_test                          | play_end_to_end
