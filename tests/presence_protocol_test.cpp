@@ -86,7 +86,7 @@ TEST(PresenceProtocol, RosterRecordsSitAtTwoPlusEighteenTimesTheirIndex) {
     EXPECT_EQ(+decoded.records[0].state.z, 3.0f);
 }
 
-TEST(PresenceProtocol, DecodersRefuseWrongLengthsAndTouchNothing) {
+TEST(PresenceProtocol, DecodersRefuseWrongLengthsAndTypesAndTouchNothing) {
     struct Case {
         const char* what;
         std::vector<uint8_t> bytes;
@@ -117,6 +117,8 @@ TEST(PresenceProtocol, DecodersRefuseWrongLengthsAndTouchNothing) {
         {"welcome with id 255", {'W', 255}},
         {"state of 17 bytes", std::vector<uint8_t>(17, 'S')},
         {"state of 19 bytes", std::vector<uint8_t>(19, 'S')},
+        {"a Welcome's length and an empty roster's, typed S", {'S', 0}},
+        {"a State's length, typed W", std::vector<uint8_t>(18, 'W')},
     };
     for (const Case& c : cases) {
         RosterMessage rosterOut = {};
@@ -151,6 +153,8 @@ TEST(PresenceProtocol, HelloByeAndServerByeAreRecognisedExactly) {
         EXPECT_EQ(decodeBye(data, c.bytes.size()), c.bye) << c.bytes;
         EXPECT_EQ(decodeServerBye(data, c.bytes.size()), c.serverBye) << c.bytes;
     }
+    // No bytes are no ServerBye, whatever lies beyond them.
+    EXPECT_FALSE(decodeServerBye(reinterpret_cast<const uint8_t*>("F"), 0));
 }
 
 TEST(PresenceProtocol, RosterThatDoesNotFitIsNotEncoded) {
