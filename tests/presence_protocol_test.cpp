@@ -389,7 +389,7 @@ TEST(PresenceAddress, OnlyPlainDottedQuadsSkipTheNameLookup) {
         {"1..2.3", false},         {"1.2.3.", false},        {".1.2.3", false},         {"", false},
         {"localhost", false},      {"play.example.org", false}, {"010.0.0.1", false},   {"08.0.0.1", false},
         {"1.2.3.0004", false},     {"1.2.3.4 ", false},      {"1.2.3.4x", false},       {"-1.2.3.4", false},
-        {"1a2.3.4", false},        {"1.2:3.4", false},
+        {"1a2.3.4", false},        {"1.2:3.4", false},       {"12345678901234567890.1.1.1", false},
     };
     for (const Case& c : cases) EXPECT_EQ(isNumericIpv4Host(c.host), c.numeric) << '"' << c.host << '"';
 }
