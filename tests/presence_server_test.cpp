@@ -93,6 +93,9 @@ TEST_F(ServerTest, LowestFreeIdsAreGivenAndReused) {
     EXPECT_EQ(out.datagramCount, 0) << "Bye is not answered";
     EXPECT_EQ(join(4, 30), 1) << "the freed id is the lowest free one";
     EXPECT_EQ(join(2, 30), 3) << "a player who left joins as new";
+    const PeerAddress otherMachine = {0x0A000001u, peer(1).port};
+    serverReceive(server, otherMachine, hello().data(), HelloLength, 40, out);
+    EXPECT_EQ(welcomedId(), 4) << "the same port on another machine is another player";
 }
 
 TEST_F(ServerTest, RepeatedHelloGetsTheSameId) {
