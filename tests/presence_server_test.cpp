@@ -229,6 +229,16 @@ TEST_F(ServerTest, JoinToFullServerTakesBackAnIdOnTrial) {
         EXPECT_EQ(out.events[1].kind, ServerEventKind::Joined) << c.name;
         EXPECT_EQ(out.events[1].players, ServerPlayerCapacity) << c.name;
     }
+    // Fewer States count before an earlier join: id 0 is joined again last, silent, beside players
+    // of one State each.
+    server = {};
+    for (int id = 0; id < ServerPlayerCapacity; ++id) {
+        join(id, uint64_t(id));
+        receive(id, state(0, 0, 0), 20);
+    }
+    receive(0, bye(), 25);
+    ASSERT_EQ(join(50, 26), 0);
+    EXPECT_EQ(join(99, 30), 0) << "the fewest States, though joined last";
 }
 
 TEST_F(ServerTest, IdsOnTrialAreFreedOneSecondAfterTheirJoin) {
