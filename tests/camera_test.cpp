@@ -40,14 +40,17 @@ TEST(Camera, FocalFactorPlacesAPointOffTheRightEdge) {
     EXPECT_GT(up.y, 0.0f) << "y grows upwards on screen";
 }
 
-// A 90 degree field of view puts a point 45 degrees off the view exactly on the right edge; 70 degrees
-// keeps the fixed focal factor.
+// A field of view puts a point half of it off the view exactly on the right edge: 45 degrees off for
+// 90, 30 for 60. 70 degrees keeps the fixed focal factor.
 TEST(Camera, FieldOfViewSetsTheFocalFactor) {
     const float eye[3] = {0, 0, 0};
-    float m[16];
-    viewProjectionForSurface(eye, 0, 0, 512, 512, m, focalFactorForFieldOfView(90.0f));
-    Clip c = project(m, 1, 0, -1);
-    EXPECT_NEAR(c.x / c.w, 1.0f, 1e-6f);
+    const struct { float degrees, x, z; } edges[] = {{90, 1, -1}, {60, 1, -1.7320508f}};
+    for (const auto& edge : edges) {
+        float m[16];
+        viewProjectionForSurface(eye, 0, 0, 512, 512, m, focalFactorForFieldOfView(edge.degrees));
+        Clip c = project(m, edge.x, 0, edge.z);
+        EXPECT_NEAR(c.x / c.w, 1.0f, 1e-6f) << edge.degrees << " degrees";
+    }
     EXPECT_EQ(focalFactorForFieldOfView(70.0f), CameraFocalFactor);
 }
 

@@ -49,6 +49,8 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
         {"a byte order mark alone", "\xEF\xBB\xBF", {}, {}},
         {"UTF-16 byte order mark alone", "\xFF\xFE", {}, {}},
         {"UTF-16 big-endian byte order mark alone", "\xFE\xFF", {}, {}},
+        {"a byte order mark's first byte alone", "\xFF", {}, {{1, "\"?\" has no \"=\" between a key and its value"}}},
+        {"two bytes of a UTF-8 byte order mark", "\xEF\xBB", {}, {{1, "\"??\" has no \"=\" between a key and its value"}}},
         {"every key",
          "mouse_sensitivity = 0.5\ninvert_mouse = yes\nfield_of_view = 90\nwindow = 1920 x 1080\nfullscreen = yes\n",
          with([](Settings& s) { s = {0.5f, true, 90.0f, 1920, 1080, true}; }),
@@ -62,7 +64,8 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          "field_of_view = 49.9\nwindow = 1280 by 720\nwindow = 100 x 100\nfield_of_view =\nfield_of_view = nan\n"
          "mouse_sensitivity = 1e999\n= yes\nwindow = 99999999999 x 720\nfield_of_view = 110\nmouse_sensitivity = 0.1\n"
          "window = 720 x 99999999999\nwindow = 800 x 100\nfield_of_view = 1e999 degrees\n"
-         "a_key_of_forty_three_letters_is_named_short = 1\ninvert_mouse = ye\x7Fs\nwindow = 16384 x 240\n",
+         "a_key_of_forty_three_letters_is_named_short = 1\ninvert_mouse = ye\x7Fs\nwindow = 16384 x 240\n"
+         "field_of_view = 90 degrees\ninvert?mouse = yes\n",
          with([](Settings& s) {
              s.fieldOfView = 110.0f;
              s.mouseSensitivity = 0.1f;
@@ -86,7 +89,9 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {17, "window 800 x 100 is outside 320 x 240 to 16384 x 16384"},
           {18, "field_of_view \"1e999 degrees\" is not a number"},
           {19, "unknown key \"a_key_of_forty_three_letters_is_named_sh...\""},
-          {20, "invert_mouse \"ye?s\" is neither yes nor no"}}},
+          {20, "invert_mouse \"ye?s\" is neither yes nor no"},
+          {22, "field_of_view \"90 degrees\" is not a number"},
+          {23, "unknown key \"invert?mouse\""}}},
         {"UTF-16, little-endian, an odd byte at the end", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true) + "s",
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
@@ -102,7 +107,9 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          {{1, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
     };
     for (const Case& c : cases) {
-        SettingsReading reading = parseSettings(c.bytes.data(), c.bytes.size());
+        // Exactly the file's bytes, with nothing after them, so a read past the end is seen.
+        const std::vector<char> bytes(c.bytes.begin(), c.bytes.end());
+        SettingsReading reading = parseSettings(bytes.data(), bytes.size());
         const Settings& got = reading.settings;
         EXPECT_EQ(got.mouseSensitivity, c.settings.mouseSensitivity) << c.name;
         EXPECT_EQ(got.invertMouse, c.settings.invertMouse) << c.name;
