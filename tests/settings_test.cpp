@@ -45,18 +45,24 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
         std::vector<SettingsProblem> problems;
     };
     const Case cases[] = {
-        {"empty", "", {}, {}},
+        {"empty: the game's own defaults", "", with([](Settings& s) { s = {1.0f, false, 70.0f, 1280, 720, false}; }), {}},
         {"a byte order mark alone", "\xEF\xBB\xBF", {}, {}},
         {"UTF-16 byte order mark alone", "\xFF\xFE", {}, {}},
         {"UTF-16 big-endian byte order mark alone", "\xFE\xFF", {}, {}},
         {"a byte order mark's first byte alone", "\xFF", {}, {{1, "\"?\" has no \"=\" between a key and its value"}}},
+        {"a big-endian mark's first byte alone", "\xFE", {}, {{1, "\"?\" has no \"=\" between a key and its value"}}},
+        {"no byte order mark, though it starts like one", "\xFF\xFF", {}, {{1, "\"??\" has no \"=\" between a key and its value"}}},
+        {"no big-endian mark, though it starts like one", "\xFE\xFE", {}, {{1, "\"??\" has no \"=\" between a key and its value"}}},
         {"two bytes of a UTF-8 byte order mark", "\xEF\xBB", {}, {{1, "\"??\" has no \"=\" between a key and its value"}}},
+        {"a UTF-8 byte order mark but its first byte", "\xEE\xBB\xBF", {}, {{1, "\"???\" has no \"=\" between a key and its value"}}},
+        {"a UTF-8 byte order mark but its second byte", "\xEF\xBA\xBF", {}, {{1, "\"???\" has no \"=\" between a key and its value"}}},
+        {"a UTF-8 byte order mark but its third byte", "\xEF\xBB\xBE", {}, {{1, "\"???\" has no \"=\" between a key and its value"}}},
         {"every key",
          "mouse_sensitivity = 0.5\ninvert_mouse = yes\nfield_of_view = 90\nwindow = 1920 x 1080\nfullscreen = yes\n",
          with([](Settings& s) { s = {0.5f, true, 90.0f, 1920, 1080, true}; }),
          {}},
         {"byte order mark, CR LF, comments, blank lines, any case, no spaces, no last line end",
-         "\xEF\xBB\xBF# mine\r\n\r\n  Mouse_Sensitivity=2.5   # faster\r\n\t\r\nINVERT_MOUSE = No\r\nwindow=800X600",
+         "\xEF\xBB\xBF# mine\r\n\r\n  Mouse_Sensitivity=2.5   # faster\r\n\t\r\ninvert_mouse=yes\r\nINVERT_MOUSE = No\r\nwindow=800X600",
          with([](Settings& s) { s.mouseSensitivity = 2.5f; s.windowWidth = 800; s.windowHeight = 600; }),
          {}},
         {"bad lines are named and the rest still counts",
@@ -64,8 +70,10 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          "field_of_view = 49.9\nwindow = 1280 by 720\nwindow = 100 x 100\nfield_of_view =\nfield_of_view = nan\n"
          "mouse_sensitivity = 1e999\n= yes\nwindow = 99999999999 x 720\nfield_of_view = 110\nmouse_sensitivity = 0.1\n"
          "window = 720 x 99999999999\nwindow = 800 x 100\nfield_of_view = 1e999 degrees\n"
-         "a_key_of_forty_three_letters_is_named_short = 1\ninvert_mouse = ye\x7Fs\nwindow = 16384 x 240\n"
-         "field_of_view = 90 degrees\ninvert?mouse = yes\n",
+         "a_key_of_forty_one_letters_is_named_short = 1\ninvert_mouse = ~ye\x7Fs\nwindow = 16384 x 240\n"
+         "field_of_view = 90 degrees\ninvert?mouse = yes\ninvert_mouse = xes\na_key_of_forty_letters_is_named_in_whole = 1\n"
+         "window = x 768\nwindow = 1024 x 768 pixels\nwindow = 100 x 600\nwindow = 16385 x 720\nwindow = 720 x 16385\n"
+         "window = 1280\n",
          with([](Settings& s) {
              s.fieldOfView = 110.0f;
              s.mouseSensitivity = 0.1f;
@@ -88,14 +96,22 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {16, "window 720 x 99999999999 is outside 320 x 240 to 16384 x 16384"},
           {17, "window 800 x 100 is outside 320 x 240 to 16384 x 16384"},
           {18, "field_of_view \"1e999 degrees\" is not a number"},
-          {19, "unknown key \"a_key_of_forty_three_letters_is_named_sh...\""},
-          {20, "invert_mouse \"ye?s\" is neither yes nor no"},
+          {19, "unknown key \"a_key_of_forty_one_letters_is_named_shor...\""},
+          {20, "invert_mouse \"~ye?s\" is neither yes nor no"},
           {22, "field_of_view \"90 degrees\" is not a number"},
-          {23, "unknown key \"invert?mouse\""}}},
+          {23, "unknown key \"invert?mouse\""},
+          {24, "invert_mouse \"xes\" is neither yes nor no"},
+          {25, "unknown key \"a_key_of_forty_letters_is_named_in_whole\""},
+          {26, "window \"x 768\" is not a width x height such as 1280 x 720"},
+          {27, "window \"1024 x 768 pixels\" is not a width x height such as 1280 x 720"},
+          {28, "window 100 x 600 is outside 320 x 240 to 16384 x 16384"},
+          {29, "window 16385 x 720 is outside 320 x 240 to 16384 x 16384"},
+          {30, "window 720 x 16385 is outside 320 x 240 to 16384 x 16384"},
+          {31, "window \"1280\" is not a width x height such as 1280 x 720"}}},
         {"UTF-16, little-endian, an odd byte at the end", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true) + "s",
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
-        {"UTF-16, big-endian, a character beyond ASCII", utf16(u"invert_mouse = yes\r\nfield_of_view = 9\uFF10\r\n", false),
+        {"UTF-16, big-endian, a character beyond ASCII last", utf16(u"invert_mouse = yes\r\nfield_of_view = 9\uFF10", false),
          with([](Settings& s) { s.invertMouse = true; }),
          {{2, "field_of_view \"9?\" is not a number"}}},
         {"CR alone ends lines, the largest and smallest window", "invert_mouse = yes\rwindow = 320 x 16384\r",
@@ -103,6 +119,11 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          {}},
         {"huge: read up to the cap", hugeFile(), with([](Settings& s) { s.mouseSensitivity = 3.0f; }),
          {{1025, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
+        {"exactly as long as the cap", std::string(SettingsReadCap - 19, '#') + "\ninvert_mouse = yes",
+         with([](Settings& s) { s.invertMouse = true; }), {}},
+        {"huge: the cap falls just after a line", std::string(SettingsReadCap - 20, '#') + "\ninvert_mouse = yes\nfullscreen = yes\n",
+         with([](Settings& s) { s.invertMouse = true; }),
+         {{3, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
         {"huge, one line", std::string(SettingsReadCap + 1, 'x'), {},
          {{1, "the file is longer than 65536 bytes, so this line and the rest are not read"}}},
     };
