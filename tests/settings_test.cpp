@@ -58,8 +58,8 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
         {"a UTF-8 byte order mark but its second byte", "\xEF\xBA\xBF", {}, {{1, "\"???\" has no \"=\" between a key and its value"}}},
         {"a UTF-8 byte order mark but its third byte", "\xEF\xBB\xBE", {}, {{1, "\"???\" has no \"=\" between a key and its value"}}},
         {"every key",
-         "mouse_sensitivity = 0.5\ninvert_mouse = yes\nfield_of_view = 90\nwindow = 1920 x 1080\nfullscreen = yes\n",
-         with([](Settings& s) { s = {0.5f, true, 90.0f, 1920, 1080, true}; }),
+         "mouse_sensitivity = 0.5\ninvert_mouse = yes\nfield_of_view = 50\nwindow = 1920 x 1080\nfullscreen = yes\n",
+         with([](Settings& s) { s = {0.5f, true, 50.0f, 1920, 1080, true}; }),
          {}},
         {"byte order mark, CR LF, comments, blank lines, any case, no spaces, no last line end",
          "\xEF\xBB\xBF# mine\r\n\r\n  Mouse_Sensitivity=2.5   # faster\r\n\t\r\ninvert_mouse=yes\r\nINVERT_MOUSE = No\r\nwindow=800X600",
@@ -73,7 +73,7 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
          "a_key_of_forty_one_letters_is_named_short = 1\ninvert_mouse = ~ye\x7Fs\nwindow = 16384 x 240\n"
          "field_of_view = 90 degrees\ninvert?mouse = yes\ninvert_mouse = xes\na_key_of_forty_letters_is_named_in_whole = 1\n"
          "window = x 768\nwindow = 1024 x 768 pixels\nwindow = 100 x 600\nwindow = 16385 x 720\nwindow = 720 x 16385\n"
-         "window = 1280\n",
+         "window = 1280\nmouse_sensitivity = 10.5\nfield_of_view = 115\n",
          with([](Settings& s) {
              s.fieldOfView = 110.0f;
              s.mouseSensitivity = 0.1f;
@@ -107,7 +107,9 @@ TEST(SettingsFile, EachFileGivesItsValuesAndNamesItsBadLines) {
           {28, "window 100 x 600 is outside 320 x 240 to 16384 x 16384"},
           {29, "window 16385 x 720 is outside 320 x 240 to 16384 x 16384"},
           {30, "window 720 x 16385 is outside 320 x 240 to 16384 x 16384"},
-          {31, "window \"1280\" is not a width x height such as 1280 x 720"}}},
+          {31, "window \"1280\" is not a width x height such as 1280 x 720"},
+          {32, "mouse_sensitivity 10.5 is outside 0.1 to 10"},
+          {33, "field_of_view 115 is outside 50 to 110"}}},
         {"UTF-16, little-endian, an odd byte at the end", utf16(u"mouse_sensitivity = 0.25\r\nfullscreen = yes", true) + "s",
          with([](Settings& s) { s.mouseSensitivity = 0.25f; s.fullscreen = true; }),
          {}},
